@@ -1,0 +1,50 @@
+// Input bytes in large blocks, from a file or from memory, with one byte at a time for the walker.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+namespace tavrin {
+
+// Where input blocks come from (an open file); memory input needs none.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Up to `size` bytes; 0 at the end of the input or on a read error.
+  virtual std::size_t ReadSome(std::uint8_t* dest, std::size_t size) = 0;
+  virtual bool SeekTo(std::uint64_t offset) = 0;
+};
+
+class ByteReader {
+ public:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+
+  explicit ByteReader(std::span<const std::uint8_t> memory);
+  explicit ByteReader(ByteSource& source);
+
+  // The next byte, or -1 at the end of the input.
+  int Next() {
+    if (cur_ == end_ && !Refill()) return -1;
+    return *cur_++;
+  }
+
+  // Copies up to `size` bytes; fewer only at the end of the input.
+  std::size_t Read(std::uint8_t* dest, std::size_t size);
+
+  // Moves to an absolute offset; a place past the end leaves the reader at its end.
+  void Seek(std::uint64_t offset);
+
+ private:
+  bool Refill();
+
+  ByteSource* source_ = nullptr;
+  std::unique_ptr<std::uint8_t[]> block_;
+  std::span<const std::uint8_t> memory_;
+  const std::uint8_t* cur_ = nullptr;
+  const std::uint8_t* end_ = nullptr;
+  bool atEnd_ = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,40 @@
+// ConvertS98File: one S98 file in, one text report out, a status text back.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavrin {
+
+// Status texts; an empty status means success.
+inline constexpr std::string_view kStatusFileOpenError = "File open error.";
+inline constexpr std::string_view kStatusFileReadError = "File read error.";
+inline constexpr std::string_view kStatusNotS98 = "This is not S98 format.";
+inline constexpr std::string_view kStatusVersionError = "S98 version error.";
+inline constexpr std::string_view kStatusOutputOpenError = "File open error(out).";
+inline constexpr std::string_view kStatusTooManyDevices = "Too many devices.";
+inline constexpr std::string_view kStatusWriteError = "File write error.";
+inline constexpr std::string_view kStatusSameFile = "Input and output are the same file.";
+
+struct ConversionOptions {
+  bool verbose = false;           // -v: annotate every register write
+  bool skipVersionCheck = false;  // -f: accept any version byte
+};
+
+// Converts `input` into the report at `output` ("-" means standard output). The report is written
+// to a temporary file beside `output` and renamed over it only when complete, so a failed
+// conversion leaves an existing report as it was. Returns "" or one of the status texts above.
+std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
+                           bool verbose, bool skipVersionCheck);
+std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
+                           const ConversionOptions& options);
+
+// The same conversion on bytes in memory; `fileName` is what the header section shows as Filename.
+// On failure `report` holds nothing.
+std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
+                            const ConversionOptions& options, std::string& report);
+
+}  // namespace tavrin

@@ -1,0 +1,16 @@
+// Path rules shared by the window and the command line: the report's path and the name part.
+#pragma once
+
+#include <filesystem>
+
+namespace tavrin {
+
+// The input path with its extension replaced by ".txt": the last character that is a dot or a
+// separator decides; a dot is cut off with what follows it, otherwise ".txt" is appended.
+// Separators are '/' on POSIX and '\\', '/' and ':' on Windows.
+std::filesystem::path ReportPathFor(const std::filesystem::path& input);
+
+// The part of the path after its last separator (the whole path if it has none).
+std::filesystem::path::string_type FileNamePart(const std::filesystem::path& input);
+
+}  // namespace tavrin

@@ -1,0 +1,227 @@
+// The open report of one conversion: printf-style formats parsed at compile time into a block buffer.
+#pragma once
+
+#include <array>
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace tavrin {
+
+// Where finished blocks of report text go: a file, a pipe, a string in memory.
+class ReportTarget {
+ public:
+  virtual ~ReportTarget() = default;
+  // Takes the whole block or reports failure; never called with an empty block.
+  virtual bool Write(const char* data, std::size_t size) = 0;
+};
+
+// Collects the report in memory (tests, fuzzing, benchmarks).
+class StringTarget final : public ReportTarget {
+ public:
+  bool Write(const char* data, std::size_t size) override {
+    text.append(data, size);
+    return true;
+  }
+  std::string text;
+};
+
+// A format string usable as a template argument, so it is parsed by the compiler, not at run time.
+template <std::size_t N>
+struct FormatText {
+  char chars[N]{};
+  constexpr FormatText(const char (&text)[N]) {  // NOLINT: implicit on purpose, from a literal
+    for (std::size_t i = 0; i < N; ++i) chars[i] = text[i];
+  }
+  constexpr std::string_view View() const { return {chars, N - 1}; }
+};
+
+namespace format_detail {
+
+// One conversion: %[-][0][width](d|x|c|s|f).
+struct Field {
+  char conversion = 0;
+  bool leftAlign = false;
+  bool zeroPad = false;
+  int width = 0;
+};
+
+// Literal i runs [literalBegin[i], literalEnd[i]) and precedes field i; the last literal ends the text.
+template <std::size_t FieldCount>
+struct Parsed {
+  std::array<std::size_t, FieldCount + 1> literalBegin{};
+  std::array<std::size_t, FieldCount + 1> literalEnd{};
+  std::array<Field, FieldCount> fields{};
+};
+
+// Throwing inside a constant evaluation turns a bad format into a compile error.
+constexpr std::size_t CountFields(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    ++i;
+    while (i < text.size() && (text[i] == '-' || text[i] == '0')) ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == text.size()) throw "format ends inside a conversion";
+    const char c = text[i];
+    if (c != 'd' && c != 'x' && c != 'c' && c != 's' && c != 'f') throw "unsupported conversion";
+    ++count;
+  }
+  return count;
+}
+
+template <FormatText F>
+constexpr auto Parse() {
+  constexpr std::string_view text = F.View();
+  constexpr std::size_t count = CountFields(text);
+  Parsed<count> parsed{};
+  std::size_t field = 0;
+  std::size_t literalStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') continue;
+    parsed.literalBegin[field] = literalStart;
+    parsed.literalEnd[field] = i;
+    Field spec{};
+    ++i;
+    for (; text[i] == '-' || text[i] == '0'; ++i) {
+      if (text[i] == '-') spec.leftAlign = true;
+      if (text[i] == '0') spec.zeroPad = true;
+    }
+    for (; text[i] >= '0' && text[i] <= '9'; ++i) spec.width = spec.width * 10 + (text[i] - '0');
+    spec.conversion = text[i];
+    parsed.fields[field++] = spec;
+    literalStart = i + 1;
+  }
+  parsed.literalBegin[count] = literalStart;
+  parsed.literalEnd[count] = text.size();
+  return parsed;
+}
+
+template <FormatText F>
+inline constexpr auto kParsed = Parse<F>();
+
+// Longest text a field can produce, strings aside (they add their own length at run time).
+constexpr std::size_t FieldBound(const Field& f) {
+  std::size_t natural = 0;
+  switch (f.conversion) {
+    case 'd': natural = 11; break;  // "-2147483648"
+    case 'x': natural = 8; break;
+    case 'c': natural = 1; break;
+    case 'f': natural = 330; break;  // %f of the largest double
+    default: natural = 0; break;
+  }
+  return natural > static_cast<std::size_t>(f.width) ? natural : static_cast<std::size_t>(f.width);
+}
+
+template <std::size_t N>
+constexpr std::size_t StaticBound(const Parsed<N>& p) {
+  std::size_t total = 0;
+  for (std::size_t i = 0; i <= N; ++i) total += p.literalEnd[i] - p.literalBegin[i];
+  for (std::size_t i = 0; i < N; ++i) total += FieldBound(p.fields[i]);
+  return total;
+}
+
+template <typename T>
+constexpr std::size_t DynamicLength(const Field& f, const T& arg) {
+  if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+    return f.conversion == 's' ? std::string_view(arg).size() : 0;
+  } else {
+    return 0;
+  }
+}
+
+}  // namespace format_detail
+
+class ReportSink {
+ public:
+  static constexpr std::size_t kBlockSize = 128 * 1024;
+
+  explicit ReportSink(ReportTarget& target);
+  ReportSink(const ReportSink&) = delete;
+  ReportSink& operator=(const ReportSink&) = delete;
+
+  // out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, tl): exactly what printf would write.
+  template <FormatText F, typename... Args>
+  void Print(const Args&... args) {
+    constexpr auto& parsed = format_detail::kParsed<F>;
+    static_assert(parsed.fields.size() == sizeof...(Args), "argument count does not match the format");
+    std::size_t bound = format_detail::StaticBound(parsed);
+    if constexpr (sizeof...(Args) > 0) {
+      bound += EachDynamicLength<F>(std::index_sequence_for<Args...>{}, args...);
+    }
+    char* out = Reserve(bound);
+    if constexpr (sizeof...(Args) > 0) {
+      out = EmitFields<F>(out, std::index_sequence_for<Args...>{}, args...);
+    }
+    constexpr std::size_t last = parsed.fields.size();
+    out = CopyLiteral(out, F.chars + parsed.literalBegin[last], parsed.literalEnd[last] - parsed.literalBegin[last]);
+    used_ = static_cast<std::size_t>(out - buffer_.get());
+  }
+
+  // Text taken as it stands, no conversions.
+  void Append(std::string_view text);
+  void EndLine() { Print<"\r\n">(); }
+
+  // Hands everything buffered to the target; false once any write has failed.
+  bool Flush();
+  bool Failed() const { return failed_; }
+  std::uint64_t BytesWritten() const { return flushedBytes_ + used_; }
+
+ private:
+  char* Reserve(std::size_t bound);
+  static char* CopyLiteral(char* out, const char* text, std::size_t size);
+  static char* EmitInt(char* out, const format_detail::Field& f, std::int32_t value);
+  static char* EmitHex(char* out, const format_detail::Field& f, std::uint32_t value);
+  static char* EmitText(char* out, const format_detail::Field& f, std::string_view text);
+  static char* EmitDouble(char* out, const format_detail::Field& f, double value);
+
+  template <FormatText F, std::size_t... I, typename... Args>
+  static std::size_t EachDynamicLength(std::index_sequence<I...>, const Args&... args) {
+    constexpr auto& parsed = format_detail::kParsed<F>;
+    return (format_detail::DynamicLength(parsed.fields[I], args) + ...);
+  }
+
+  template <FormatText F, std::size_t... I, typename... Args>
+  static char* EmitFields(char* out, std::index_sequence<I...>, const Args&... args) {
+    ((out = EmitOne<F, I>(out, args)), ...);
+    return out;
+  }
+
+  template <FormatText F, std::size_t I, typename T>
+  static char* EmitOne(char* out, const T& arg) {
+    constexpr auto& parsed = format_detail::kParsed<F>;
+    constexpr format_detail::Field f = parsed.fields[I];
+    out = CopyLiteral(out, F.chars + parsed.literalBegin[I], parsed.literalEnd[I] - parsed.literalBegin[I]);
+    if constexpr (f.conversion == 'd') {
+      static_assert(std::is_integral_v<T>, "%d takes an integer");
+      return EmitInt(out, f, static_cast<std::int32_t>(arg));
+    } else if constexpr (f.conversion == 'x') {
+      static_assert(std::is_integral_v<T>, "%x takes an integer");
+      return EmitHex(out, f, static_cast<std::uint32_t>(arg));
+    } else if constexpr (f.conversion == 'c') {
+      static_assert(std::is_integral_v<T>, "%c takes a character");
+      const char c = static_cast<char>(arg);
+      return EmitText(out, f, std::string_view(&c, 1));
+    } else if constexpr (f.conversion == 's') {
+      static_assert(std::is_convertible_v<const T&, std::string_view>, "%s takes text");
+      return EmitText(out, f, std::string_view(arg));
+    } else {
+      static_assert(std::is_arithmetic_v<T>, "%f takes a number");
+      return EmitDouble(out, f, static_cast<double>(arg));
+    }
+  }
+
+  ReportTarget& target_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+  std::uint64_t flushedBytes_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace tavrin

@@ -1,0 +1,137 @@
+// The tavrin program as a user runs it: reports beside the inputs, log lines, exit codes, -o, -j, --help.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/support/golden.h"
+#include "tests/support/s98_builder.h"
+
+namespace tavrin {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadWholeFile;
+using testing::S98Builder;
+
+struct Outcome {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("tavrin-cli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Tavrin(const std::string& args) {
+    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(TAVRIN_BINARY_DIR) +
+                                "/bin/tavrin' " + args + " >stdout.log 2>stderr.log";
+    const int raw = std::system(command.c_str());
+    Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile((dir_ / "stdout.log").string()),
+          ReadWholeFile((dir_ / "stderr.log").string())};
+    fs::remove(dir_ / "stdout.log");
+    fs::remove(dir_ / "stderr.log");
+    return r;
+  }
+  void Put(const std::string& name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
+
+  fs::path dir_;
+};
+
+std::string WorkedExample() {
+  return S98Builder().Raw({0x00, 0x29, 0x80}).LoopHere().Raw({0xFF, 0xFE, 0x01, 0x01, 0x07, 0x38, 0xFD}).BuildString();
+}
+
+TEST_F(CliTest, WorkedExampleWritesItsReportBesideTheInput) {
+  Put("song.s98", WorkedExample());
+  const Outcome r = Tavrin("song.s98");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, "song.s98\n-> ok\n");
+  EXPECT_EQ(ReadWholeFile((dir_ / "song.txt").string()),
+            ReadWholeFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/golden/song.txt"));
+}
+
+TEST_F(CliTest, OutcomesInArgumentOrderAndExitStatus) {
+  Put("a.s98", WorkedExample());
+  Put("short.s98", "S98");
+  Put("b.s98", WorkedExample());
+  fs::create_directory(dir_ / "folder.s98");
+  const Outcome r = Tavrin("-j 2 a.s98 short.s98 folder.s98 missing.s98 b.s98");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out,
+            "a.s98\n-> ok\n"
+            "short.s98\n-> File read error.\n"
+            "folder.s98\n-> File open error.\n"
+            "missing.s98\n-> File open error.\n"
+            "b.s98\n-> ok\n");
+  EXPECT_TRUE(fs::exists(dir_ / "b.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "short.txt"));
+}
+
+TEST_F(CliTest, ParallelBatchKeepsOrderAndReports) {
+  std::string args, expected;
+  for (int i = 0; i < 40; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".s98";
+    Put(name, i % 7 == 3 ? std::string("not an s98 file at all, longer than 32 bytes") : WorkedExample());
+    args += " " + name;
+    expected += name + "\n-> " + (i % 7 == 3 ? "This is not S98 format." : "ok") + "\n";
+  }
+  for (const char* jobs : {"-j 1", "-j 2", "-j 8"}) {
+    const Outcome r = Tavrin(std::string(jobs) + " -v" + args);
+    EXPECT_EQ(r.out, expected) << jobs;
+    EXPECT_EQ(r.exitCode, 1);
+  }
+}
+
+TEST_F(CliTest, OutputOption) {
+  Put("song.s98", WorkedExample());
+  Outcome r = Tavrin("-o - song.s98");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, ReadWholeFile(std::string(TAVRIN_SOURCE_DIR) + "/tests/golden/song.txt"));
+  EXPECT_EQ(r.err, "song.s98\n-> ok\n");  // the log moves aside when the report takes standard output
+  EXPECT_FALSE(fs::exists(dir_ / "song.txt"));
+
+  r = Tavrin("-o elsewhere.txt song.s98");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "elsewhere.txt"));
+
+  if (fs::exists("/dev/full")) {
+    r = Tavrin("-o /dev/full song.s98");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "song.s98\n-> File write error.\n");
+  }
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+  Put("a.s98", WorkedExample());
+  for (const char* args : {"", "--bogus a.s98", "-o x.txt a.s98 a.s98", "-j 0 a.s98", "-j many a.s98"}) {
+    const Outcome r = Tavrin(args);
+    EXPECT_EQ(r.exitCode, 2) << args;
+    EXPECT_FALSE(r.err.empty()) << args;
+  }
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  Outcome r = Tavrin("--help");
+  EXPECT_EQ(r.exitCode, 0);
+  for (const char* word : {"-v", "-f", "-o", "-j", "FILE", "Exit status"}) {
+    EXPECT_NE(r.out.find(word), std::string::npos) << word;
+  }
+  r = Tavrin("--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.out.starts_with("tavrin ")) << r.out;
+}
+
+}  // namespace
+}  // namespace tavrin
