@@ -207,6 +207,8 @@ TEST(WalkerTest, DecodersRunOnlyWithVerboseAndOnlyForKnownFamilies) {
   EXPECT_EQ(plain[0], "00000040 : 00 28 f0\t[ #00 [ UNKNOWN ] ] ");
   EXPECT_EQ(verbose[0], plain[0]);  // type 12 has no decoder
   EXPECT_EQ(plain[1], "00000043 : 02 28 f0\t[ #01 OPNA(YM2608) ] ");
+  EXPECT_TRUE(verbose[1].starts_with(plain[1]));
+  EXPECT_GT(verbose[1].size(), plain[1].size());
 }
 
 TEST(WalkerTest, ATimerThatCannotBeDividedPrintsPlaceholders) {
