@@ -15,7 +15,7 @@ DEB_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark
                 qt6-base-dev xvfb xauth xdotool imagemagick x11-utils fonts-ipafont-gothic \
                 clang libclang-rt-14-dev nlohmann-json3-dev
 
-.PHONY: all deps build demo test clean distclean
+.PHONY: all deps build demo test test-sanitize bench fuzz install package test-windows clean distclean
 
 all: build
 
@@ -43,8 +43,33 @@ demo: build
 	@$(BUILD_DIR)/bin/tavrin-make-sample $(BUILD_DIR)/demo/sample.s98
 	$(BUILD_DIR)/bin/tavrin -v -o - $(BUILD_DIR)/demo/sample.s98
 
+SAN_DIR      ?= build-sanitize
+
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+	$(MAKE) --no-print-directory test-sanitize
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the run.
+test-sanitize: deps
+	@[ -f $(SAN_DIR)/CMakeCache.txt ] || cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug \
+	  -DTAVRIN_SANITIZE=address,undefined $(CMAKE_FLAGS)
+	cmake --build $(SAN_DIR) -j$(JOBS)
+	cd $(SAN_DIR) && ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	bench/run.sh
+
+fuzz: deps
+	fuzz/run.sh
+
+install: build
+	cmake --install $(BUILD_DIR)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+test-windows:
+	packaging/test-windows.sh
 
 clean:
 	-cmake --build $(BUILD_DIR) --target clean

@@ -79,11 +79,14 @@ int main(int argc, char** argv) {
 
   bool verbose = false;
   bool skipVersionCheck = false;
+  bool notes = false;
   std::string output;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::string> files;
   app.add_flag("-v,--verbose", verbose, "Annotate every register write with what it does to the chip");
   app.add_flag("-f,--force", skipVersionCheck, "Do not check the S98 format version (accept any version byte)");
+  app.add_flag("--notes", notes,
+               "Like -v, and after each write that sets a pitch append \" => \" with the note and its frequency");
   app.add_option("-o,--output", output, "Write the report of the one FILE to OUT instead of beside it (- for standard output)");
   app.add_option("-j,--jobs", jobs, "Convert up to N files at once (default: the number of cores)")
       ->check(CLI::Range(1u, 1024u));
@@ -105,6 +108,6 @@ int main(int argc, char** argv) {
     batch.push_back(std::move(job));
   }
   std::FILE* log = output == "-" ? stderr : stdout;
-  const tavrin::ConversionOptions options{.verbose = verbose, .skipVersionCheck = skipVersionCheck};
+  const tavrin::ConversionOptions options{.verbose = verbose || notes, .skipVersionCheck = skipVersionCheck, .notes = notes};
   return RunJobs(batch, options, jobs, log) ? 0 : 1;
 }

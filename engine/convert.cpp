@@ -11,6 +11,7 @@
 #include "engine/report_sink.h"
 #include "engine/s98.h"
 #include "engine/timestamp.h"
+#include "decoders/pitch.h"
 
 namespace tavrin {
 
@@ -83,21 +84,22 @@ void WriteHeaderSection(ReportSink& out, const S98Head& head, std::string_view f
 struct DeviceSlot {
   std::string_view name = kUnknownDeviceName;
   DetailDecoder* decoder = nullptr;
+  const DeviceInfo* info = nullptr;  // null for an index without a record
 };
 
 std::array<DeviceSlot, kDeviceIndexCount> ResolveDevices(const S98Head& head, DecoderSet& decoders) {
   std::array<DeviceSlot, kDeviceIndexCount> slots{};
   for (int d = 0; d < kDeviceIndexCount; ++d) {
     // Without records every index is the default OPNA; an index past the records has no device.
-    std::uint32_t type = 0;
+    const DeviceInfo* info = nullptr;
     if (head.devices.empty()) {
-      type = kDefaultDevice.type;
+      info = &kDefaultDevice;
     } else if (static_cast<std::size_t>(d) < head.devices.size()) {
-      type = head.devices[static_cast<std::size_t>(d)].type;
+      info = &head.devices[static_cast<std::size_t>(d)];
     } else {
       continue;
     }
-    slots[static_cast<std::size_t>(d)] = DeviceSlot{DeviceName(type), decoders.ForType(type)};
+    slots[static_cast<std::size_t>(d)] = DeviceSlot{DeviceName(info->type), decoders.ForType(info->type), info};
   }
   return slots;
 }
@@ -105,6 +107,8 @@ std::array<DeviceSlot, kDeviceIndexCount> ResolveDevices(const S98Head& head, De
 void WriteDumpSection(ReportSink& out, ByteReader& in, const S98Head& head, const ConversionOptions& options) {
   DecoderSet decoders;
   const auto slots = ResolveDevices(head, decoders);
+  const bool annotate = options.verbose || options.notes;
+  PitchTracker pitch;
   const std::int32_t denominator = head.header.timerDenominator;
   DumpWalker walker(in, head.header);
   DumpCommand cmd;
@@ -130,8 +134,11 @@ void WriteDumpSection(ReportSink& out, ByteReader& in, const S98Head& head, cons
       case CommandKind::Write: {
         const DeviceSlot& slot = slots[static_cast<std::size_t>(cmd.device)];
         out.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, slot.name);
-        if (options.verbose && slot.decoder != nullptr) {
+        if (annotate && slot.decoder != nullptr) {
           slot.decoder->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
+        }
+        if (options.notes && slot.info != nullptr) {
+          pitch.Annotate(out, slot.info->type, slot.info->clock, cmd.device, cmd.port, cmd.reg, cmd.value);
         }
         break;
       }
@@ -147,15 +154,6 @@ void WriteReport(ReportSink& out, ByteReader& in, const S98Head& head, std::stri
                  const ConversionOptions& options) {
   WriteHeaderSection(out, head, fileName);
   WriteDumpSection(out, in, head, options);
-}
-
-std::string NameForHeader(const std::filesystem::path& input) {
-#ifdef _WIN32
-  // The window and the report speak the system's 8-bit code page.
-  return input.filename().string();
-#else
-  return FileNamePart(input);
-#endif
 }
 
 }  // namespace
@@ -177,7 +175,7 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   ReportFile report;
   if (!report.Open(output)) return std::string(kStatusOutputOpenError);
   ReportSink sink(report);
-  WriteReport(sink, in, head, NameForHeader(input), options);
+  WriteReport(sink, in, head, HeaderFileName(input), options);
   const bool flushed = sink.Flush();
   if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
   return {};

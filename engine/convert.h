@@ -22,6 +22,7 @@ inline constexpr std::string_view kStatusSameFile = "Input and output are the sa
 struct ConversionOptions {
   bool verbose = false;           // -v: annotate every register write
   bool skipVersionCheck = false;  // -f: accept any version byte
+  bool notes = false;             // --notes: after each pitch-setting write, the note and frequency it sets
 };
 
 // Converts `input` into the report at `output` ("-" means standard output). The report is written

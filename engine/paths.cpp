@@ -35,4 +35,13 @@ String FileNamePart(const std::filesystem::path& input) {
   return s;
 }
 
+std::string HeaderFileName(const std::filesystem::path& input) {
+#ifdef _WIN32
+  // Conversion to the 8-bit code page comes with the Windows build; until then the portable spelling.
+  return std::filesystem::path(FileNamePart(input)).string();
+#else
+  return FileNamePart(input);
+#endif
+}
+
 }  // namespace tavrin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace tavrin {
 
@@ -12,5 +13,9 @@ std::filesystem::path ReportPathFor(const std::filesystem::path& input);
 
 // The part of the path after its last separator (the whole path if it has none).
 std::filesystem::path::string_type FileNamePart(const std::filesystem::path& input);
+
+// The name part as the report's header shows it: the bytes of the name on POSIX; on Windows the
+// UTF-16 name converted to the system's 8-bit code page.
+std::string HeaderFileName(const std::filesystem::path& input);
 
 }  // namespace tavrin

@@ -1,0 +1,1 @@
+// Tests of this unit arrive with it.
