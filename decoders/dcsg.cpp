@@ -1,8 +1,73 @@
-// Register decoder of this chip family: appends nothing until its annotation lands.
+// DCSG (SN76489) register decoder: command and data bytes, with each tone period assembled per device.
+//
+// SN76489 write protocol (one byte-wide port; a command byte latches a register, data bytes follow):
+//
+//   Command byte
+//     1------- Command
+//     -xx----- Channel: 0-2 tone, 3 noise
+//     ---x---- Register: 1 attenuation, 0 tone period (noise control on channel 3)
+//     ----xxxx Tone: period bits 3-0
+//     ----xxxx Attenuation: 0 loudest, 15 silent   (shown as volume 15 - attenuation)
+//     -----xxx Noise control: bit 2 white/periodic, bits 1-0 shift rate   (shown as one number)
+//   Data byte
+//     0------- Data
+//     -x------ Ignored by the chip                 (shown in the byte, not in the period)
+//     --xxxxxx Tone period bits 9-4 of the latched tone channel
+//
+// Data bytes after an attenuation or noise command print nothing.
 #include "decoders/dcsg.h"
 
 namespace tavrin {
+namespace {
 
-void DcsgDetailDecoder::Decode(ReportSink&, int, int, unsigned, unsigned) {}
+// `length` bits of `value` starting at bit `start`.
+constexpr unsigned Field(unsigned value, unsigned start, unsigned length) {
+  return (value >> start) & ((1u << length) - 1u);
+}
+constexpr bool Flag(unsigned value, unsigned bit) { return Field(value, bit, 1) != 0; }
+
+constexpr unsigned kNoiseChannel = 3;
+
+constexpr bool IsCommand(unsigned byte) { return Flag(byte, 7); }
+constexpr unsigned CommandOf(unsigned byte) { return byte & 0xF0u; }
+constexpr unsigned ChannelOf(unsigned command) { return Field(command, 5, 2); }
+constexpr bool IsAttenuation(unsigned command) { return Flag(command, 4); }
+constexpr bool IsNoiseControl(unsigned command) {
+  return !IsAttenuation(command) && ChannelOf(command) == kNoiseChannel;
+}
+constexpr bool IsTone(unsigned command) {
+  return IsCommand(command) && !IsAttenuation(command) && !IsNoiseControl(command);
+}
+
+}  // namespace
+
+void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned /*reg*/, unsigned value) {
+  DcsgDeviceState scratch;  // for a device index the walker never produces: shown, not kept
+  DcsgDeviceState& state =
+      (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;
+
+  if (!IsCommand(value)) {
+    // A data byte goes to whatever was latched; only a tone period has high bits to show.
+    if (!IsTone(state.LatchedCommand)) return;
+    const unsigned channel = ChannelOf(state.LatchedCommand);
+    std::uint32_t& period = state.TonePeriod[channel];
+    period = (period & 0x00Fu) | (Field(value, 0, 6) << 4);
+    out.Print<"DCSG#%d: TONE(H)= $%02x($%03x)">(channel, value, period);
+    return;
+  }
+
+  const unsigned command = CommandOf(value);
+  state.LatchedCommand = command;
+  const unsigned channel = ChannelOf(command);
+  if (IsAttenuation(command)) {
+    out.Print<"DCSG#%d: Volume=%d">(channel, 15 - Field(value, 0, 4));
+  } else if (IsNoiseControl(command)) {
+    out.Print<"DCSG#3: Noise=%d">(Field(value, 0, 3));
+  } else {
+    std::uint32_t& period = state.TonePeriod[channel];
+    period = (period & 0x3F0u) | Field(value, 0, 4);
+    out.Print<"DCSG#%d: TONE(L)= $%02x">(channel, Field(value, 0, 4));
+  }
+}
 
 }  // namespace tavrin

@@ -73,7 +73,10 @@ bool ReportFile::Open(const fs::path& path) {
   const fs::path resolved = exists ? fs::canonical(path, ec) : path;
   if (!ec) target_ = resolved;
 
-  std::string pattern = (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
+  std::string hidden = ".";
+  hidden += target_.filename().string();
+  hidden += ".XXXXXX";
+  std::string pattern = (target_.parent_path() / hidden).string();
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) return false;
   ownsFd_ = true;
