@@ -5,6 +5,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -145,7 +146,8 @@ class ReportSink {
   ReportSink(const ReportSink&) = delete;
   ReportSink& operator=(const ReportSink&) = delete;
 
-  // out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, tl): exactly what printf would write.
+  // out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, tl): exactly what printf would write. Everything about
+  // the format is settled at compile time; only the fields' digits are worked out at run time.
   template <FormatText F, typename... Args>
   void Print(const Args&... args) {
     constexpr auto& parsed = format_detail::kParsed<F>;
@@ -158,14 +160,12 @@ class ReportSink {
     if constexpr (sizeof...(Args) > 0) {
       out = EmitFields<F>(out, std::index_sequence_for<Args...>{}, args...);
     }
-    constexpr std::size_t last = parsed.fields.size();
-    out = CopyLiteral(out, F.chars + parsed.literalBegin[last], parsed.literalEnd[last] - parsed.literalBegin[last]);
+    out = CopyLiteral<F, parsed.fields.size()>(out);
     used_ = static_cast<std::size_t>(out - buffer_.get());
   }
 
   // Text taken as it stands, no conversions.
   void Append(std::string_view text);
-  void EndLine() { Print<"\r\n">(); }
 
   // Hands everything buffered to the target; false once any write has failed.
   bool Flush();
@@ -173,11 +173,77 @@ class ReportSink {
   std::uint64_t BytesWritten() const { return flushedBytes_ + used_; }
 
  private:
-  char* Reserve(std::size_t bound);
-  static char* CopyLiteral(char* out, const char* text, std::size_t size);
-  static char* EmitInt(char* out, const format_detail::Field& f, std::int32_t value);
-  static char* EmitHex(char* out, const format_detail::Field& f, std::uint32_t value);
-  static char* EmitText(char* out, const format_detail::Field& f, std::string_view text);
+  char* Reserve(std::size_t bound) {
+    if (capacity_ - used_ < bound) MakeRoom(bound);
+    return buffer_.get() + used_;
+  }
+  void MakeRoom(std::size_t bound);
+
+  template <FormatText F, std::size_t I>
+  static char* CopyLiteral(char* out) {
+    constexpr auto& parsed = format_detail::kParsed<F>;
+    constexpr std::size_t size = parsed.literalEnd[I] - parsed.literalBegin[I];
+    if constexpr (size > 0) std::memcpy(out, F.chars + parsed.literalBegin[I], size);
+    return out + size;
+  }
+
+  // Lays out sign and digits in a field of the format's width: right-aligned with blanks, with zeros
+  // after the sign for '0', or left-aligned for '-'.
+  template <format_detail::Field f>
+  static char* Place(char* out, bool negative, const char* digits, std::size_t count) {
+    const std::size_t length = count + (negative ? 1 : 0);
+    const std::size_t width = static_cast<std::size_t>(f.width);
+    std::size_t fill = width > length ? width - length : 0;
+    if constexpr (!f.leftAlign && !f.zeroPad) {
+      for (; fill > 0; --fill) *out++ = ' ';
+    }
+    if (negative) *out++ = '-';
+    if constexpr (f.zeroPad && !f.leftAlign) {
+      for (; fill > 0; --fill) *out++ = '0';
+    }
+    for (std::size_t i = 0; i < count; ++i) *out++ = digits[i];
+    if constexpr (f.leftAlign) {
+      for (; fill > 0; --fill) *out++ = ' ';
+    }
+    return out;
+  }
+
+  template <format_detail::Field f>
+  static char* EmitInt(char* out, std::int32_t value) {
+    char digits[10];
+    char* p = digits + sizeof digits;
+    // Negate in unsigned arithmetic so INT32_MIN needs no special case.
+    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+    do {
+      *--p = static_cast<char>('0' + magnitude % 10);
+      magnitude /= 10;
+    } while (magnitude != 0);
+    return Place<f>(out, value < 0, p, static_cast<std::size_t>(digits + sizeof digits - p));
+  }
+
+  template <format_detail::Field f>
+  static char* EmitHex(char* out, std::uint32_t value) {
+    char digits[8];
+    char* p = digits + sizeof digits;
+    do {
+      *--p = "0123456789abcdef"[value & 15u];
+      value >>= 4;
+    } while (value != 0);
+    return Place<f>(out, false, p, static_cast<std::size_t>(digits + sizeof digits - p));
+  }
+
+  template <format_detail::Field f>
+  static char* EmitText(char* out, std::string_view text) {
+    // printf's '0' flag does not apply to %s and %c.
+    constexpr format_detail::Field plain{f.conversion, f.leftAlign, false, f.width};
+    if constexpr (f.width == 0) {
+      std::memcpy(out, text.data(), text.size());
+      return out + text.size();
+    } else {
+      return Place<plain>(out, false, text.data(), text.size());
+    }
+  }
+
   static char* EmitDouble(char* out, const format_detail::Field& f, double value);
 
   template <FormatText F, std::size_t... I, typename... Args>
@@ -194,22 +260,21 @@ class ReportSink {
 
   template <FormatText F, std::size_t I, typename T>
   static char* EmitOne(char* out, const T& arg) {
-    constexpr auto& parsed = format_detail::kParsed<F>;
-    constexpr format_detail::Field f = parsed.fields[I];
-    out = CopyLiteral(out, F.chars + parsed.literalBegin[I], parsed.literalEnd[I] - parsed.literalBegin[I]);
+    constexpr format_detail::Field f = format_detail::kParsed<F>.fields[I];
+    out = CopyLiteral<F, I>(out);
     if constexpr (f.conversion == 'd') {
       static_assert(std::is_integral_v<T>, "%d takes an integer");
-      return EmitInt(out, f, static_cast<std::int32_t>(arg));
+      return EmitInt<f>(out, static_cast<std::int32_t>(arg));
     } else if constexpr (f.conversion == 'x') {
       static_assert(std::is_integral_v<T>, "%x takes an integer");
-      return EmitHex(out, f, static_cast<std::uint32_t>(arg));
+      return EmitHex<f>(out, static_cast<std::uint32_t>(arg));
     } else if constexpr (f.conversion == 'c') {
       static_assert(std::is_integral_v<T>, "%c takes a character");
       const char c = static_cast<char>(arg);
-      return EmitText(out, f, std::string_view(&c, 1));
+      return EmitText<f>(out, std::string_view(&c, 1));
     } else if constexpr (f.conversion == 's') {
       static_assert(std::is_convertible_v<const T&, std::string_view>, "%s takes text");
-      return EmitText(out, f, std::string_view(arg));
+      return EmitText<f>(out, std::string_view(arg));
     } else {
       static_assert(std::is_arithmetic_v<T>, "%f takes a number");
       return EmitDouble(out, f, static_cast<double>(arg));
