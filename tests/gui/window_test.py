@@ -1,0 +1,201 @@
+#!/usr/bin/env python3
+"""Runs tavrin-gui as a real program: files on its command line, and a real drag under Xvfb."""
+
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+SKIP = 77
+TITLE = "Tavrin_GUI 20110108"
+REPORT_HEAD = b"[ S98 Information ]\r\n"
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def wait_for(what, predicate, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+def fresh_folder(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+
+
+def write_samples(sample_tool, paths):
+    subprocess.run([sample_tool, *paths], check=True)
+
+
+def report_done(path):
+    try:
+        with open(path, "rb") as report:
+            return report.read().startswith(REPORT_HEAD)
+    except OSError:
+        return False
+
+
+def stop(process):
+    if process.poll() is None:
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
+def command_line(args):
+    """tavrin-gui a.s98 "b c.s98": both are converted after start-up, as one drop."""
+    work = args.work
+    fresh_folder(work)
+    inputs = [os.path.join(work, "a.s98"), os.path.join(work, "b c.s98")]
+    write_samples(args.sample, inputs)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    # One name relative to the working folder, one absolute: both must land beside their input.
+    gui = subprocess.Popen([args.gui, "a.s98", inputs[1]], cwd=work, env=env)
+    try:
+        reports = [os.path.join(work, "a.txt"), os.path.join(work, "b c.txt")]
+        wait_for("reports of the command-line files", lambda: all(map(report_done, reports)), 30)
+        if gui.poll() is not None:
+            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
+    finally:
+        stop(gui)
+    print("both command-line files converted")
+
+
+def find_window(env, name, timeout=20):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
+                               env=env, capture_output=True, text=True)
+        ids = found.stdout.split()
+        if ids:
+            return ids[0]
+        time.sleep(0.2)
+    fail("no window named " + name)
+
+
+def geometry(env, window):
+    shown = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window],
+                           env=env, capture_output=True, text=True, check=True).stdout
+    values = dict(line.split("=", 1) for line in shown.split())
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def xdo(env, *words):
+    subprocess.run(["xdotool", *words], env=env, check=True)
+
+
+def start_xvfb():
+    read_end, write_end = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                               "-nolisten", "tcp"], pass_fds=(write_end,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    with os.fdopen(read_end) as announced:
+        display = announced.readline().strip()
+    if not display:
+        stop(server)
+        fail("Xvfb did not start")
+    return server, ":" + display
+
+
+def screenshot(env, window, path):
+    if shutil.which("import"):
+        subprocess.run(["import", "-window", window, path], env=env, check=True)
+    else:
+        dump = subprocess.run(["xwd", "-silent", "-id", window], env=env, capture_output=True, check=True)
+        subprocess.run(["convert", "xwd:-", path], input=dump.stdout, check=True)
+    print("screenshot of the window: " + path)
+
+
+def xvfb_drop(args):
+    """A real drag of two files from a separate X client onto the window, driven by xdotool."""
+    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    if not (shutil.which("import") or (shutil.which("xwd") and shutil.which("convert"))):
+        missing.append("import (or xwd and convert)")
+    if missing:
+        print("SKIP: not found: " + ", ".join(missing))
+        sys.exit(SKIP)
+
+    work = args.work
+    fresh_folder(work)
+    inputs = [os.path.join(work, "first song.s98"), os.path.join(work, "second.s98")]
+    reports = [os.path.join(work, "first song.txt"), os.path.join(work, "second.txt")]
+    write_samples(args.sample, inputs)
+
+    server, display = start_xvfb()
+    env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
+    gui = source = None
+    try:
+        gui = subprocess.Popen([args.gui], env=env)
+        target = find_window(env, "^%s$" % TITLE)
+        source = subprocess.Popen([args.source, *inputs], env=env, stdout=subprocess.PIPE, text=True)
+        origin = find_window(env, "^tavrin drag source$")
+        time.sleep(0.5)
+
+        tx, ty, tw, th = geometry(env, target)
+        if (tw, th) != (469, 346):
+            fail("window client area is %dx%d, not 469x346" % (tw, th))
+        sx, sy, sw, sh = geometry(env, origin)
+        start = (sx + sw // 2, sy + sh // 2)
+        end = (tx + tw // 2, ty + 49 + (th - 49) // 2)  # over LIST
+
+        xdo(env, "mousemove", str(start[0]), str(start[1]))
+        time.sleep(0.3)
+        xdo(env, "mousedown", "1")
+        time.sleep(0.3)
+        steps = 20
+        for step in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * step // steps
+            y = start[1] + (end[1] - start[1]) * step // steps
+            xdo(env, "mousemove", str(x), str(y))
+            time.sleep(0.05)
+        time.sleep(0.3)
+        xdo(env, "mouseup", "1")
+
+        finished = source.stdout.readline().strip()
+        if finished != "drag finished: copied":
+            fail("the drag source reports: " + (finished or "nothing"))
+        wait_for("both reports of the drop", lambda: all(map(report_done, reports)), 30)
+        time.sleep(0.5)  # let the window paint its new lines
+        if args.screenshot:
+            screenshot(env, target, args.screenshot)
+        if gui.poll() is not None:
+            fail("tavrin-gui ended during the drop with code %d" % gui.returncode)
+    finally:
+        for process in (source, gui):
+            if process is not None:
+                stop(process)
+        stop(server)
+    print("both dropped files converted")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("mode", choices=("command-line", "xvfb-drop"))
+    parser.add_argument("--gui", required=True)
+    parser.add_argument("--sample", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--screenshot")
+    args = parser.parse_args()
+    if args.mode == "command-line":
+        command_line(args)
+    else:
+        xvfb_drop(args)
+
+
+if __name__ == "__main__":
+    main()

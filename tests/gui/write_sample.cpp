@@ -1,0 +1,28 @@
+// Writes a small S98 file (one OPNA device, a few key-on writes) for the window tests' scripts.
+#include <cstdio>
+#include <fstream>
+
+#include "tests/support/s98_builder.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT.s98...\n", argv[0]);
+    return 2;
+  }
+  const auto bytes = tavrin::testing::S98Builder()
+                         .Device(4, 7987200, 3)
+                         .Write(0, 0, 0x28, 0xF1)
+                         .Wait(1)
+                         .Write(0, 0, 0x28, 0x01)
+                         .End()
+                         .Build();
+  for (int i = 1; i < argc; ++i) {
+    std::ofstream out(argv[i], std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+      std::fprintf(stderr, "cannot write %s\n", argv[i]);
+      return 1;
+    }
+  }
+  return 0;
+}
