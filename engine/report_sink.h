@@ -210,6 +210,18 @@ class ReportSink {
 
   template <format_detail::Field f>
   static char* EmitInt(char* out, std::int32_t value) {
+    // Zero-padded fields ("%02d", "%03d") nearly always hold a value that fits them exactly.
+    if constexpr (f.zeroPad && !f.leftAlign && f.width > 0 && f.width < 10) {
+      constexpr std::uint32_t limit = Power(10, f.width);
+      if (value >= 0 && static_cast<std::uint32_t>(value) < limit) {
+        std::uint32_t v = static_cast<std::uint32_t>(value);
+        for (int i = f.width - 1; i >= 0; --i) {
+          out[i] = static_cast<char>('0' + v % 10);
+          v /= 10;
+        }
+        return out + f.width;
+      }
+    }
     char digits[10];
     char* p = digits + sizeof digits;
     // Negate in unsigned arithmetic so INT32_MIN needs no special case.
@@ -223,6 +235,17 @@ class ReportSink {
 
   template <format_detail::Field f>
   static char* EmitHex(char* out, std::uint32_t value) {
+    // Offsets ("%08x") and bytes ("%02x") fill their fields exactly: one digit per nibble, unrolled.
+    if constexpr (f.zeroPad && !f.leftAlign && f.width > 0 && f.width <= 8) {
+      constexpr std::uint64_t limit = std::uint64_t{1} << (4 * f.width);
+      if (value < limit) {
+        for (int i = f.width - 1; i >= 0; --i) {
+          out[i] = "0123456789abcdef"[value & 15u];
+          value >>= 4;
+        }
+        return out + f.width;
+      }
+    }
     char digits[8];
     char* p = digits + sizeof digits;
     do {
@@ -245,6 +268,12 @@ class ReportSink {
   }
 
   static char* EmitDouble(char* out, const format_detail::Field& f, double value);
+
+  static constexpr std::uint32_t Power(std::uint32_t base, int exponent) {
+    std::uint32_t result = 1;
+    for (int i = 0; i < exponent; ++i) result *= base;
+    return result;
+  }
 
   template <FormatText F, std::size_t... I, typename... Args>
   static std::size_t EachDynamicLength(std::index_sequence<I...>, const Args&... args) {
