@@ -45,14 +45,16 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
       finished.notify_all();
     }
   };
+  // One job or one worker: convert on this thread. Otherwise this thread only prints, in order.
   std::vector<std::thread> threads;
   const unsigned count = std::max(1u, std::min<unsigned>(workers, static_cast<unsigned>(jobs.size())));
-  for (unsigned t = 1; t < count; ++t) threads.emplace_back(work);
-
-  bool allOk = true;
   if (count == 1) {
     work();
+  } else {
+    for (unsigned t = 0; t < count; ++t) threads.emplace_back(work);
   }
+
+  bool allOk = true;
   for (const Job& job : jobs) {
     std::unique_lock lock(mutex);
     finished.wait(lock, [&] { return job.done; });
