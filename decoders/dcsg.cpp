@@ -15,6 +15,10 @@
 //     --xxxxxx Tone period bits 9-4 of the latched tone channel
 //
 // Data bytes after an attenuation or noise command print nothing.
+//
+// S98 register byte 1: Game Gear stereo mask (not a chip byte; latch and periods stay as they are)
+//     xxxx---- Left output of channels 3-0
+//     ----xxxx Right output of channels 3-0
 #include "decoders/dcsg.h"
 
 namespace tavrin {
@@ -27,6 +31,17 @@ constexpr unsigned Field(unsigned value, unsigned start, unsigned length) {
 constexpr bool Flag(unsigned value, unsigned bit) { return Field(value, bit, 1) != 0; }
 
 constexpr unsigned kNoiseChannel = 3;
+
+// S98 logs Game Gear stereo writes with register byte 1; chip bytes come with register byte 0.
+constexpr unsigned kGameGearStereoRegister = 1;
+
+void PrintOutputMark(ReportSink& out, unsigned channel, bool on) {
+  if (on) {
+    out.Print<" %d">(channel);
+  } else {
+    out.Print<" -">();
+  }
+}
 
 constexpr bool IsCommand(unsigned byte) { return Flag(byte, 7); }
 constexpr unsigned CommandOf(unsigned byte) { return byte & 0xF0u; }
@@ -41,7 +56,14 @@ constexpr bool IsTone(unsigned command) {
 
 }  // namespace
 
-void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned /*reg*/, unsigned value) {
+void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned reg, unsigned value) {
+  if (reg == kGameGearStereoRegister) {
+    out.Print<"DCSG GG Stereo=$%02x  L:">(value);
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Flag(value, 4 + channel));
+    out.Print<"  R:">();
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Flag(value, channel));
+    return;
+  }
   DcsgDeviceState scratch;  // for a device index the walker never produces: shown, not kept
   DcsgDeviceState& state =
       (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;

@@ -122,13 +122,24 @@ TEST(DcsgDetailDecoder, FollowsLatchAndData) {
   }
 }
 
-// The chip has one port and no register address: only the byte it receives counts.
+// The chip has one port and no register address: only the byte it receives counts, except that S98
+// logs the Game Gear stereo mask with register byte 1.
 TEST(DcsgDetailDecoder, PortAndRegisterByteDoNotMatter) {
   DecoderHarness<DcsgDetailDecoder> plain;
   DecoderHarness<DcsgDetailDecoder> other;
   for (unsigned value = 0; value <= 0xFF; ++value) {
     EXPECT_EQ(other.Write(2, 1, 0xA5, value), plain.Write(2, 0, 0x00, value)) << "value " << value;
   }
+}
+
+TEST(DcsgDetailDecoder, GameGearStereoMaskIsNotAChipByte) {
+  DecoderHarness<DcsgDetailDecoder> h;
+  EXPECT_EQ(h.Write(0, 0, 0, 0x8E), "DCSG#0: TONE(L)= $0e");
+  EXPECT_EQ(h.Write(0, 0, 1, 0x11), "DCSG GG Stereo=$11  L: 0 - - -  R: 0 - - -");
+  EXPECT_EQ(h.Write(0, 0, 1, 0xF0), "DCSG GG Stereo=$f0  L: 0 1 2 3  R: - - - -");
+  EXPECT_EQ(h.Write(0, 1, 1, 0x8F), "DCSG GG Stereo=$8f  L: - - - 3  R: 0 1 2 3");
+  // Neither the latch nor the period moved: the next data byte still completes tone 0.
+  EXPECT_EQ(h.Write(0, 0, 0, 0x07), "DCSG#0: TONE(H)= $07($07e)");
 }
 
 // Each conversion has its own decoder, so a latch left by one file never decodes the next file's data.
