@@ -1,4 +1,4 @@
-// tavrin FILE...: converts S98 files to text reports beside them and logs each outcome as the window does.
+// tavrin FILE...: S98 files to text reports (or JSON Lines, or a check listing), logged as the window does.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -11,8 +11,21 @@
 #include <thread>
 #include <vector>
 
+#include "engine/check.h"
 #include "engine/convert.h"
+#include "engine/file_io.h"
+#include "engine/json_report.h"
 #include "engine/paths.h"
+#include "engine/selection.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <shellapi.h>
+#include <cstdlib>
+#endif
 
 namespace {
 
@@ -66,6 +79,50 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
   return allOk;
 }
 
+// --check: every FILE in argument order, all findings in one listing (standard output or OUT), written
+// like a report through a temporary file. True when every file is clean.
+bool RunChecks(const std::vector<std::string>& files, const std::string& output, bool skipVersionCheck) {
+  const std::filesystem::path target =
+      output.empty() ? std::filesystem::path("-") : tavrin::PathFromArgument(output);
+  for (const auto& f : files) {
+    const std::filesystem::path input = tavrin::PathFromArgument(f);
+    if (target != "-" && (target == input || tavrin::IsSameFile(input, target))) {
+      std::fprintf(stderr, "%s\n-> %s\n", f.c_str(), std::string(tavrin::kStatusSameFile).c_str());
+      return false;
+    }
+  }
+  tavrin::ReportFile listing;
+  if (!listing.Open(target)) {
+    std::fprintf(stderr, "%s\n-> %s\n", target.string().c_str(),
+                 std::string(tavrin::kStatusOutputOpenError).c_str());
+    return false;
+  }
+  tavrin::ReportSink sink(listing);
+  bool clean = true;
+  for (const auto& f : files) {
+    std::vector<tavrin::CheckFinding> findings;
+    const std::string status = tavrin::CheckS98File(tavrin::PathFromArgument(f), skipVersionCheck, findings);
+    tavrin::WriteCheckLines(sink, f, status, findings);
+    clean = clean && status.empty() && findings.empty();
+  }
+  const bool flushed = sink.Flush();
+  if (!listing.Commit() || !flushed) {
+    std::fprintf(stderr, "%s\n-> %s\n", target.string().c_str(),
+                 std::string(tavrin::kStatusWriteError).c_str());
+    return false;
+  }
+  return clean;
+}
+
+// WHEN of --from/--to, or a usage error that says what was expected.
+tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text) {
+  const auto point = tavrin::ParseDumpPoint(text);
+  if (!point) {
+    throw CLI::ValidationError(option, std::string(tavrin::kDumpPointExpected) + ", not \"" + text + "\"");
+  }
+  return *point;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,8 +133,12 @@ int main(int argc, char** argv) {
       "tavrin"};
   app.set_version_flag("--version", "tavrin " TAVRIN_VERSION);
   app.footer(
-      "Exit status: 0 when every file converted, 1 when any failed, 2 for a usage error.\n"
-      "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)");
+      "WHEN is a time in seconds of the file's own timer (83.5, 1:23.456, 0:01:23.456), a tick count\n"
+      "(1200t) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
+      "Exit status: 0 when every file converted (with --check: when no file has a finding), 1 when any\n"
+      "failed, 2 for a usage error.\n"
+      "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)\n"
+      "         tavrin -v --from 1:20 --to 1:25 --device 1 song.s98   (only device #01, 1:20 up to 1:25)");
 
   bool verbose = false;
   bool skipVersionCheck = false;
@@ -85,31 +146,127 @@ int main(int argc, char** argv) {
   std::string output;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::string> files;
-  app.add_flag("-v,--verbose", verbose, "Annotate every register write with what it does to the chip");
+  std::string from;
+  std::string to;
+  std::string deviceList;
+  bool tags = false;
+  bool stats = false;
+  bool json = false;
+  bool check = false;
+  auto* verboseOption =
+      app.add_flag("-v,--verbose", verbose, "Annotate every register write with what it does to the chip");
   app.add_flag("-f,--force", skipVersionCheck, "Do not check the S98 format version (accept any version byte)");
-  app.add_flag("--notes", notes,
-               "Like -v, and after each write that sets a pitch append \" => \" with the note and its frequency");
-  app.add_option("-o,--output", output, "Write the report of the one FILE to OUT instead of beside it (- for standard output)");
+  auto* notesOption = app.add_flag(
+      "--notes", notes,
+      "Like -v, and after each write that sets a pitch append \" => \" with the note and its frequency");
+  app.add_option("-o,--output", output,
+                 "Write the report of the one FILE to OUT instead of beside it (- for standard output);\n"
+                 "with --check, the listing of every FILE")
+      ->type_name("OUT");
   app.add_option("-j,--jobs", jobs, "Convert up to N files at once (default: the number of cores)")
       ->check(CLI::Range(1u, 1024u));
+  auto* fromOption = app.add_option("--from", from,
+                                    "Write only the dump lines of commands at or after WHEN; the header and\n"
+                                    "the device list stay whole, annotations read as in the whole report");
+  fromOption->type_name("WHEN");
+  auto* toOption =
+      app.add_option("--to", to, "Write only the dump lines of commands before WHEN (not included)");
+  toOption->type_name("WHEN");
+  auto* deviceOption =
+      app.add_option("--device", deviceList,
+                     "Write only the register writes of these devices, numbered as the dump\n"
+                     "shows them (--device 0,2 for #00 and #02); wait, loop and end lines stay");
+  deviceOption->type_name("LIST");
+  auto* tagsOption =
+      app.add_flag("--tags", tags, "Add a section \"[ S98 Tag ]\" with the file's tag block in UTF-8");
+  auto* statsOption = app.add_flag("--stats", stats,
+                                   "Add a section \"[ Statistics ]\": commands, writes per device and port,\n"
+                                   "waits, duration, loop, key-on events per channel, registers written");
+  auto* jsonOption = app.add_flag("--json", json,
+                                  "Write JSON Lines instead of the text report, beside FILE as .jsonl\n"
+                                  "(or to OUT): the head, then one object per command");
+  app.add_flag("--check", check,
+               "Write no report: list what a player may trip on in each FILE, one line per\n"
+               "finding with its offset, to standard output (or OUT); exit 1 if any is found");
   app.add_option("FILE", files, "S98 files to convert")->required();
 
+#ifdef _WIN32
+  // Windows gives main its arguments in the ANSI code page, which cannot spell every file name: take
+  // the UTF-16 command line instead and hand it on as UTF-8, which tavrin::PathFromArgument reads back.
+  std::vector<std::string> utf8Arguments;
+  std::vector<char*> utf8Argv;
+  if (int count = 0; wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+    for (int i = 0; i < count; ++i) {
+      const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+      std::string& arg = utf8Arguments.emplace_back(static_cast<std::size_t>(size > 1 ? size : 1), '\0');
+      if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+      arg.pop_back();  // the terminating NUL that the conversion counts
+    }
+    ::LocalFree(wide);
+    for (std::string& arg : utf8Arguments) utf8Argv.push_back(arg.data());
+    utf8Argv.push_back(nullptr);
+    argc = count;
+    argv = utf8Argv.data();
+  }
+  // Options are spelt with '-' as everywhere else; "/music/a.s98" is a file, not an option "/music".
+  app.allow_windows_style_options(false);
+  // The log names the files in UTF-8 as well; the console shows them so until the program ends.
+  static const UINT consoleCodePage = ::GetConsoleOutputCP();
+  if (consoleCodePage != 0 && consoleCodePage != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
+    std::atexit([] { ::SetConsoleOutputCP(consoleCodePage); });
+  }
+#endif
+  tavrin::DumpSelection selection;
   try {
     app.parse(argc, argv);
-    if (!output.empty() && files.size() != 1) throw CLI::ValidationError("-o", "takes exactly one FILE");
+    if (check) {
+      const CLI::Option* reportOptions[] = {verboseOption, notesOption, fromOption,  toOption,
+                                            deviceOption,  tagsOption,  statsOption, jsonOption};
+      for (const CLI::Option* other : reportOptions) {
+        if (other->count() > 0) {
+          throw CLI::ValidationError("--check",
+                                     "writes no report, so it cannot be combined with " + other->get_name());
+        }
+      }
+    }
+    if (!output.empty() && files.size() != 1 && !check) {
+      throw CLI::ValidationError("-o", "takes exactly one FILE (any number with --check)");
+    }
+    if (fromOption->count() > 0) selection.from = ParsePoint("--from", from);
+    if (toOption->count() > 0) selection.to = ParsePoint("--to", to);
+    if (deviceOption->count() > 0) {
+      if (!tavrin::ParseDeviceList(deviceList, selection.devices)) {
+        throw CLI::ValidationError("--device",
+                                   std::string(tavrin::kDeviceListExpected) + ", not \"" + deviceList + "\"");
+      }
+      selection.deviceFilter = true;
+    }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
   }
 
+  if (check) return RunChecks(files, output, skipVersionCheck) ? 0 : 1;
+
   std::vector<Job> batch;
   for (const auto& f : files) {
     Job job;
-    job.input = f;
-    job.output = output.empty() ? tavrin::ReportPathFor(job.input) : std::filesystem::path(output);
+    job.input = tavrin::PathFromArgument(f);
+    if (!output.empty()) {
+      job.output = tavrin::PathFromArgument(output);
+    } else {
+      job.output = json ? tavrin::JsonLinesPathFor(job.input) : tavrin::ReportPathFor(job.input);
+    }
     batch.push_back(std::move(job));
   }
   std::FILE* log = output == "-" ? stderr : stdout;
-  const tavrin::ConversionOptions options{.verbose = verbose || notes, .skipVersionCheck = skipVersionCheck, .notes = notes};
+  const tavrin::ConversionOptions options{
+      .verbose = verbose || notes,
+      .skipVersionCheck = skipVersionCheck,
+      .notes = notes,
+      .selection = selection,
+      .tags = tags,
+      .stats = stats,
+      .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
   return RunJobs(batch, options, jobs, log) ? 0 : 1;
 }

@@ -1,50 +1,30 @@
 // ConvertS98File: the checks before anything is written, the header section, the device list, the dump.
 #include "engine/convert.h"
 
-#include <array>
-#include <vector>
+#include <memory>
 
-#include "engine/dispatch.h"
+#include "decoders/pitch.h"
 #include "engine/dump_walker.h"
 #include "engine/file_io.h"
+#include "engine/json_report.h"
 #include "engine/paths.h"
 #include "engine/report_sink.h"
-#include "engine/s98.h"
+#include "engine/s98_head.h"
+#include "engine/stats.h"
+#include "engine/tags.h"
 #include "engine/timestamp.h"
-#include "decoders/pitch.h"
 
 namespace tavrin {
 
 namespace {
 
-// The head and device records, read and checked before any output exists.
-struct S98Head {
-  S98Header header;  // timer defaults applied
-  std::vector<DeviceInfo> devices;  // as stored; empty when deviceCount is 0
+// Takes whatever it is given and keeps none of it: where decoders write for lines not shown.
+class DiscardTarget final : public ReportTarget {
+ public:
+  bool Write(const char* /*data*/, std::size_t /*size*/) override { return true; }
 };
 
-std::string ReadHead(ByteReader& in, bool skipVersionCheck, S98Head& head) {
-  std::array<std::uint8_t, kHeaderSize> bytes{};
-  if (in.Read(bytes.data(), bytes.size()) < bytes.size()) return std::string(kStatusFileReadError);
-  const S98Header stored = ParseHeader(bytes.data());
-  if (stored.magic[0] != 'S' || stored.magic[1] != '9' || stored.magic[2] != '8') {
-    return std::string(kStatusNotS98);
-  }
-  // Bytes below '0' pass too: the version is taken as unsigned minus '0' and only "more than 3" fails.
-  if (!skipVersionCheck && stored.version > '3') return std::string(kStatusVersionError);
-  const auto count = static_cast<std::uint32_t>(stored.deviceCount);
-  if (count > MaxDeviceRecords) return std::string(kStatusTooManyDevices);
-
-  std::array<std::uint8_t, MaxDeviceRecords * kDeviceRecordSize> records{};
-  const std::size_t recordBytes = count * kDeviceRecordSize;
-  if (in.Read(records.data(), recordBytes) < recordBytes) return std::string(kStatusFileReadError);
-  head.header = WithTimerDefaults(stored);
-  head.devices.clear();
-  for (std::uint32_t i = 0; i < count; ++i) head.devices.push_back(ParseDeviceInfo(&records[i * kDeviceRecordSize]));
-  return {};
-}
-
-void WriteHeaderSection(ReportSink& out, const S98Head& head, std::string_view fileName) {
+void WriteInformationSection(ReportSink& out, const S98Head& head, std::string_view fileName) {
   const S98Header& h = head.header;
   out.Print<"[ S98 Information ]\r\n">();
   out.Print<"Filename       = %s\r\n">(fileName);
@@ -66,7 +46,9 @@ void WriteHeaderSection(ReportSink& out, const S98Head& head, std::string_view f
     out.Print<" (no loop)\r\n">();
   }
   out.Print<"Device Count   = %d\r\n\r\n">(h.deviceCount);
+}
 
+void WriteDeviceList(ReportSink& out, const S98Head& head) {
   out.Print<"[ Device List ]\r\n">();
   const std::size_t entries = head.devices.empty() ? 1 : head.devices.size();
   for (std::size_t i = 0; i < entries; ++i) {
@@ -80,87 +62,134 @@ void WriteHeaderSection(ReportSink& out, const S98Head& head, std::string_view f
   out.Print<"\r\n[ Dump Data ]\r\n">();
 }
 
-// What a command byte's device index stands for: its display name and its decoder.
-struct DeviceSlot {
-  std::string_view name = kUnknownDeviceName;
-  DetailDecoder* decoder = nullptr;
-  const DeviceInfo* info = nullptr;  // null for an index without a record
+// What every dump line of one conversion needs besides its command: the decoders and the pitch
+// tracker with their state, what each device index stands for, and the options.
+struct LineContext {
+  LineContext(const S98Head& head, const ConversionOptions& options)
+      : slots(ResolveDevices(head, decoders)),
+        annotate(options.verbose || options.notes),
+        notes(options.notes),
+        denominator(head.header.timerDenominator),
+        loopOffset(head.header.loopOffset) {}
+
+  DecoderSet decoders;
+  DeviceSlots slots;
+  PitchTracker pitch;
+  bool annotate;
+  bool notes;
+  std::int32_t denominator;
+  std::int32_t loopOffset;
 };
 
-std::array<DeviceSlot, kDeviceIndexCount> ResolveDevices(const S98Head& head, DecoderSet& decoders) {
-  std::array<DeviceSlot, kDeviceIndexCount> slots{};
-  for (int d = 0; d < kDeviceIndexCount; ++d) {
-    // Without records every index is the default OPNA; an index past the records has no device.
-    const DeviceInfo* info = nullptr;
-    if (head.devices.empty()) {
-      info = &kDefaultDevice;
-    } else if (static_cast<std::size_t>(d) < head.devices.size()) {
-      info = &head.devices[static_cast<std::size_t>(d)];
-    } else {
-      continue;
+inline void WriteCommandLine(ReportSink& out, const DumpCommand& cmd, LineContext& ctx) {
+  out.Print<"%08x : %02x ">(cmd.offset, cmd.command);
+  for (std::size_t i = 0; i < cmd.countLength; ++i) out.Print<"%02x ">(cmd.countBytes[i]);
+  switch (cmd.kind) {
+    case CommandKind::Sync:
+      if (cmd.command == 0xFF) {
+        out.Print<"\t\t[ SYNC 1 (%d)]\t">(cmd.tickCount);
+      } else {
+        out.Print<"\t[ SYNC %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
+      }
+      FormatTimestamp(out, cmd.elapsed, ctx.denominator);
+      break;
+    case CommandKind::End:
+      if (ctx.loopOffset != 0) {
+        out.Print<"\t\t[ LOOP OFFSET=%08x ]">(ctx.loopOffset);
+      } else {
+        out.Print<"\t\t[ END ]">();
+      }
+      break;
+    case CommandKind::Write: {
+      const DeviceSlot& slot = ctx.slots[static_cast<std::size_t>(cmd.device)];
+      out.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, slot.name);
+      if (ctx.annotate && slot.decoder != nullptr) {
+        slot.decoder->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
+      }
+      if (ctx.notes && slot.info != nullptr) {
+        ctx.pitch.Annotate(out, slot.info->type, slot.info->clock, cmd.device, cmd.port, cmd.reg, cmd.value);
+      }
+      break;
     }
-    slots[static_cast<std::size_t>(d)] = DeviceSlot{DeviceName(info->type), decoders.ForType(info->type), info};
+    case CommandKind::Cut:
+      break;
   }
-  return slots;
+  if (cmd.atLoop) out.Print<" *** LOOP POINT ***">();
+  out.Print<"\r\n">();
 }
 
-void WriteDumpSection(ReportSink& out, ByteReader& in, const S98Head& head, const ConversionOptions& options) {
-  DecoderSet decoders;
-  const auto slots = ResolveDevices(head, decoders);
-  const bool annotate = options.verbose || options.notes;
-  PitchTracker pitch;
-  const std::int32_t denominator = head.header.timerDenominator;
+// A line that is not shown still moves the decoders' and the pitch tracker's state, so the lines
+// that are shown read exactly as in the whole report; their text goes to `scratch`.
+inline void TrackHiddenLine(ReportSink& scratch, const DumpCommand& cmd, LineContext& ctx) {
+  if (cmd.kind != CommandKind::Write) return;
+  const DeviceSlot& slot = ctx.slots[static_cast<std::size_t>(cmd.device)];
+  if (ctx.annotate && slot.decoder != nullptr)
+    slot.decoder->Decode(scratch, cmd.device, cmd.port, cmd.reg, cmd.value);
+  if (ctx.notes && slot.info != nullptr) {
+    ctx.pitch.Annotate(scratch, slot.info->type, slot.info->clock, cmd.device, cmd.port, cmd.reg, cmd.value);
+  }
+}
+
+// The whole dump, every line: the path of the plain report, kept free of any per-line test.
+void WriteDumpSection(ReportSink& out, ByteReader& in, const S98Head& head,
+                      const ConversionOptions& options) {
+  LineContext ctx(head, options);
   DumpWalker walker(in, head.header);
   DumpCommand cmd;
+  while (walker.Next(cmd)) WriteCommandLine(out, cmd, ctx);
+}
+
+// The dump with --from, --to, --device or --stats: every command is walked and decoded from the
+// start; only the lines inside the window (and of the chosen devices) are written.
+void WriteSelectedDumpSection(ReportSink& out, ByteReader& in, const S98Head& head,
+                              const ConversionOptions& options, const DumpWindow& window, DumpStats* stats) {
+  LineContext ctx(head, options);
+  DiscardTarget discard;
+  ReportSink scratch(discard);
+  DumpWalker walker(in, head.header);
+  DumpCommand cmd;
+  std::uint64_t ticksBefore = 0;
   while (walker.Next(cmd)) {
-    out.Print<"%08x : %02x ">(cmd.offset, cmd.command);
-    for (std::size_t i = 0; i < cmd.countLength; ++i) out.Print<"%02x ">(cmd.countBytes[i]);
-    switch (cmd.kind) {
-      case CommandKind::Sync:
-        if (cmd.command == 0xFF) {
-          out.Print<"\t\t[ SYNC 1 (%d)]\t">(cmd.tickCount);
-        } else {
-          out.Print<"\t[ SYNC %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
-        }
-        FormatTimestamp(out, cmd.elapsed, denominator);
-        break;
-      case CommandKind::End:
-        if (head.header.loopOffset != 0) {
-          out.Print<"\t\t[ LOOP OFFSET=%08x ]">(head.header.loopOffset);
-        } else {
-          out.Print<"\t\t[ END ]">();
-        }
-        break;
-      case CommandKind::Write: {
-        const DeviceSlot& slot = slots[static_cast<std::size_t>(cmd.device)];
-        out.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, slot.name);
-        if (annotate && slot.decoder != nullptr) {
-          slot.decoder->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
-        }
-        if (options.notes && slot.info != nullptr) {
-          pitch.Annotate(out, slot.info->type, slot.info->clock, cmd.device, cmd.port, cmd.reg, cmd.value);
-        }
-        break;
-      }
-      case CommandKind::Cut:
-        break;
+    // Past the end of the window nothing more is shown; statistics still want the whole stream.
+    if (stats == nullptr && window.Passed(ticksBefore, cmd.offset)) break;
+    const bool shown = window.Shows(ticksBefore, cmd);
+    if (stats != nullptr) stats->Observe(cmd, shown);
+    if (shown) {
+      WriteCommandLine(out, cmd, ctx);
+    } else {
+      TrackHiddenLine(scratch, cmd, ctx);
     }
-    if (cmd.atLoop) out.Print<" *** LOOP POINT ***">();
-    out.Print<"\r\n">();
+    if (cmd.kind == CommandKind::Sync) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
   }
+  if (stats != nullptr) stats->Finish(walker.EndBound());
 }
 
 void WriteReport(ReportSink& out, ByteReader& in, const S98Head& head, std::string_view fileName,
-                 const ConversionOptions& options) {
-  WriteHeaderSection(out, head, fileName);
-  WriteDumpSection(out, in, head, options);
+                 const ConversionOptions& options, const DumpWindow& window) {
+  if (options.format == ReportFormat::JsonLines) {
+    WriteJsonReport(out, in, head, fileName, options, window);
+    return;
+  }
+  WriteInformationSection(out, head, fileName);
+  if (options.tags) WriteTagSection(out, ReadTagBlock(in, head.header));
+  WriteDeviceList(out, head);
+  const bool selective = options.selection.Active();
+  if (!selective && !options.stats) {
+    WriteDumpSection(out, in, head, options);
+    return;
+  }
+  std::unique_ptr<DumpStats> stats;
+  if (options.stats) stats = std::make_unique<DumpStats>(head, selective);
+  WriteSelectedDumpSection(out, in, head, options, window, stats.get());
+  if (stats) stats->Write(out);
 }
 
 }  // namespace
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
                            bool verbose, bool skipVersionCheck) {
-  return ConvertS98File(input, output, ConversionOptions{.verbose = verbose, .skipVersionCheck = skipVersionCheck});
+  return ConvertS98File(input, output,
+                        ConversionOptions{.verbose = verbose, .skipVersionCheck = skipVersionCheck});
 }
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
@@ -171,11 +200,15 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   S98Head head;
   if (std::string status = ReadHead(in, options.skipVersionCheck, head); !status.empty()) return status;
   if (output != "-" && (output == input || IsSameFile(input, output))) return std::string(kStatusSameFile);
+  DumpWindow window;
+  if (std::string status = ResolveWindow(options.selection, head.header, window); !status.empty()) {
+    return status;
+  }
 
   ReportFile report;
   if (!report.Open(output)) return std::string(kStatusOutputOpenError);
   ReportSink sink(report);
-  WriteReport(sink, in, head, HeaderFileName(input), options);
+  WriteReport(sink, in, head, HeaderFileName(input), options, window);
   const bool flushed = sink.Flush();
   if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
   return {};
@@ -187,9 +220,13 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
   ByteReader in(input);
   S98Head head;
   if (std::string status = ReadHead(in, options.skipVersionCheck, head); !status.empty()) return status;
+  DumpWindow window;
+  if (std::string status = ResolveWindow(options.selection, head.header, window); !status.empty()) {
+    return status;
+  }
   StringTarget target;
   ReportSink sink(target);
-  WriteReport(sink, in, head, fileName, options);
+  WriteReport(sink, in, head, fileName, options, window);
   sink.Flush();
   report = std::move(target.text);
   return {};

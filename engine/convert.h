@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/selection.h"
+
 namespace tavrin {
 
 // Status texts; an empty status means success.
@@ -18,11 +20,23 @@ inline constexpr std::string_view kStatusOutputOpenError = "File open error(out)
 inline constexpr std::string_view kStatusTooManyDevices = "Too many devices.";
 inline constexpr std::string_view kStatusWriteError = "File write error.";
 inline constexpr std::string_view kStatusSameFile = "Input and output are the same file.";
+// A time bound (--from/--to in seconds) on a file whose timer numerator or denominator is not positive.
+inline constexpr std::string_view kStatusTimeNeedsTimer = "Time range needs a positive timer.";
+
+enum class ReportFormat : std::uint8_t {
+  Text,       // the report: header section, device list, dump lines with CR LF
+  JsonLines,  // --json: one JSON object per line (head, then one per command), LF line ends
+};
 
 struct ConversionOptions {
   bool verbose = false;           // -v: annotate every register write
   bool skipVersionCheck = false;  // -f: accept any version byte
   bool notes = false;             // --notes: after each pitch-setting write, the note and frequency it sets
+  // The options below leave the report as it is when they are left at their defaults.
+  DumpSelection selection{};  // --from, --to, --device: the dump lines shown
+  bool tags = false;          // --tags: the tag block, after the information section
+  bool stats = false;         // --stats: counts, duration and loop, after the dump section
+  ReportFormat format = ReportFormat::Text;
 };
 
 // Converts `input` into the report at `output` ("-" means standard output). The report is written

@@ -18,4 +18,8 @@ std::filesystem::path::string_type FileNamePart(const std::filesystem::path& inp
 // UTF-16 name converted to the system's 8-bit code page.
 std::string HeaderFileName(const std::filesystem::path& input);
 
+// A file named on the command line: its bytes as they are on POSIX; on Windows UTF-8 text (the
+// command line arrives as UTF-16 and is handed on as UTF-8), so names outside the code page survive.
+std::filesystem::path PathFromArgument(const std::string& argument);
+
 }  // namespace tavrin
