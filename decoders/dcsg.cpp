@@ -20,15 +20,11 @@
 //     xxxx---- Left output of channels 3-0
 //     ----xxxx Right output of channels 3-0
 #include "decoders/dcsg.h"
+#include "decoders/bits.h"
 
 namespace tavrin {
 namespace {
 
-// `length` bits of `value` starting at bit `start`.
-constexpr unsigned Field(unsigned value, unsigned start, unsigned length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-constexpr bool Flag(unsigned value, unsigned bit) { return Field(value, bit, 1) != 0; }
 
 constexpr unsigned kNoiseChannel = 3;
 
@@ -43,10 +39,10 @@ void PrintOutputMark(ReportSink& out, unsigned channel, bool on) {
   }
 }
 
-constexpr bool IsCommand(unsigned byte) { return Flag(byte, 7); }
+constexpr bool IsCommand(unsigned byte) { return Bit(byte, 7); }
 constexpr unsigned CommandOf(unsigned byte) { return byte & 0xF0u; }
-constexpr unsigned ChannelOf(unsigned command) { return Field(command, 5, 2); }
-constexpr bool IsAttenuation(unsigned command) { return Flag(command, 4); }
+constexpr unsigned ChannelOf(unsigned command) { return Bitfield(command, 5, 2); }
+constexpr bool IsAttenuation(unsigned command) { return Bit(command, 4); }
 constexpr bool IsNoiseControl(unsigned command) {
   return !IsAttenuation(command) && ChannelOf(command) == kNoiseChannel;
 }
@@ -59,9 +55,9 @@ constexpr bool IsTone(unsigned command) {
 void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned reg, unsigned value) {
   if (reg == kGameGearStereoRegister) {
     out.Print<"DCSG GG Stereo=$%02x  L:">(value);
-    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Flag(value, 4 + channel));
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, 4 + channel));
     out.Print<"  R:">();
-    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Flag(value, channel));
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, channel));
     return;
   }
   DcsgDeviceState scratch;  // for a device index the walker never produces: shown, not kept
@@ -73,7 +69,7 @@ void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsign
     if (!IsTone(state.LatchedCommand)) return;
     const unsigned channel = ChannelOf(state.LatchedCommand);
     std::uint32_t& period = state.TonePeriod[channel];
-    period = (period & 0x00Fu) | (Field(value, 0, 6) << 4);
+    period = (period & 0x00Fu) | (Bitfield(value, 0, 6) << 4);
     out.Print<"DCSG#%d: TONE(H)= $%02x($%03x)">(channel, value, period);
     return;
   }
@@ -82,13 +78,13 @@ void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsign
   state.LatchedCommand = command;
   const unsigned channel = ChannelOf(command);
   if (IsAttenuation(command)) {
-    out.Print<"DCSG#%d: Volume=%d">(channel, 15 - Field(value, 0, 4));
+    out.Print<"DCSG#%d: Volume=%d">(channel, 15 - Bitfield(value, 0, 4));
   } else if (IsNoiseControl(command)) {
-    out.Print<"DCSG#3: Noise=%d">(Field(value, 0, 3));
+    out.Print<"DCSG#3: Noise=%d">(Bitfield(value, 0, 3));
   } else {
     std::uint32_t& period = state.TonePeriod[channel];
-    period = (period & 0x3F0u) | Field(value, 0, 4);
-    out.Print<"DCSG#%d: TONE(L)= $%02x">(channel, Field(value, 0, 4));
+    period = (period & 0x3F0u) | Bitfield(value, 0, 4);
+    out.Print<"DCSG#%d: TONE(L)= $%02x">(channel, Bitfield(value, 0, 4));
   }
 }
 

@@ -1,5 +1,6 @@
 // OPL-family register decoder: routes a write by bank and address and prints its fields (map in opl.h).
 #include "decoders/opl.h"
+#include "decoders/bits.h"
 
 #include "decoders/rhythm_letters.h"
 
@@ -9,12 +10,6 @@ namespace {
 
 constexpr int kChannelsPerBank = 9;
 
-// Bits [start, start + length) of a register value.
-constexpr unsigned Bitfield(unsigned value, int start, int length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-
-constexpr bool Bit(unsigned value, int bit) { return Bitfield(value, bit, 1) != 0; }
 
 // Operator rows: the channel (within the bank) and operator (0 modulator, 1 carrier) of each offset.
 // The chip interleaves its 18 operators in three groups of six; -1 marks the offsets between groups.

@@ -1,5 +1,6 @@
 // OPLL register decoder: routes a write by address and prints its fields (map in opll.h).
 #include "decoders/opll.h"
+#include "decoders/bits.h"
 
 #include <string_view>
 
@@ -26,12 +27,6 @@ constexpr bool AllToneNamesFull() {
 }
 static_assert(AllToneNamesFull(), "every instrument name is padded to the same width");
 
-// Bits [start, start + length) of a register value.
-constexpr unsigned Bitfield(unsigned value, int start, int length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-
-constexpr bool Bit(unsigned value, int bit) { return Bitfield(value, bit, 1) != 0; }
 
 // User voice: the even register of each pair is operator 1, the odd one operator 2.
 constexpr int UserOperator(unsigned reg) { return static_cast<int>(reg & 1u) + 1; }

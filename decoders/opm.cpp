@@ -52,15 +52,11 @@
 //
 // Registers not listed above print nothing.
 #include "decoders/opm.h"
+#include "decoders/bits.h"
 
 namespace tavrin {
 namespace {
 
-// `length` bits of `value` starting at bit `start`.
-constexpr unsigned Field(unsigned value, unsigned start, unsigned length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-constexpr bool Flag(unsigned value, unsigned bit) { return Field(value, bit, 1) != 0; }
 
 // Slot number printed for each operator block, by address bits 4-3. Existing reports show these
 // numbers, so they stay as they are: not counted from 1 and not in key-on order.
@@ -70,29 +66,29 @@ constexpr std::array<int, 4> OpmSlotMap = {0, 3, 1, 2};
 constexpr std::array<const char*, 16> KeyCodeNoteNames = {
     "c+", "d ", "d+", "??", "e ", "f ", "f+", "??", "g ", "g+", "a ", "??", "a+", "b ", "c ", "??"};
 
-constexpr unsigned ChannelOf(unsigned reg) { return Field(reg, 0, 3); }
-constexpr int SlotOf(unsigned reg) { return OpmSlotMap[Field(reg, 3, 2)]; }
+constexpr unsigned ChannelOf(unsigned reg) { return Bitfield(reg, 0, 3); }
+constexpr int SlotOf(unsigned reg) { return OpmSlotMap[Bitfield(reg, 3, 2)]; }
 
 // Channel registers $20-$3F: one handler per block of eight.
 using ChannelHandler = void (*)(ReportSink& out, unsigned channel, unsigned value);
 
 void PrintConnection(ReportSink& out, unsigned channel, unsigned value) {
-  out.Print<"FM#%d FB=%d AL=%d">(channel, Field(value, 3, 3), Field(value, 0, 3));
-  if (Flag(value, 7)) out.Print<" L">();
-  if (Flag(value, 6)) out.Print<" R">();
+  out.Print<"FM#%d FB=%d AL=%d">(channel, Bitfield(value, 3, 3), Bitfield(value, 0, 3));
+  if (Bit(value, 7)) out.Print<" L">();
+  if (Bit(value, 6)) out.Print<" R">();
 }
 
 void PrintKeyCode(ReportSink& out, unsigned channel, unsigned value) {
-  const unsigned octave = Field(value, 4, 3) + 1;
-  out.Print<"FM#%d KEY-CODE OCT=%d NOTE=%s">(channel, octave, KeyCodeNoteNames[Field(value, 0, 4)]);
+  const unsigned octave = Bitfield(value, 4, 3) + 1;
+  out.Print<"FM#%d KEY-CODE OCT=%d NOTE=%s">(channel, octave, KeyCodeNoteNames[Bitfield(value, 0, 4)]);
 }
 
 void PrintKeyFraction(ReportSink& out, unsigned channel, unsigned value) {
-  out.Print<"FM#%d KEY-FRACTION=$%02x">(channel, Field(value, 2, 6));
+  out.Print<"FM#%d KEY-FRACTION=$%02x">(channel, Bitfield(value, 2, 6));
 }
 
 void PrintModulationSensitivity(ReportSink& out, unsigned channel, unsigned value) {
-  out.Print<"FM#%d PMS=%d AMS=%d">(channel, Field(value, 4, 3), Field(value, 0, 2));
+  out.Print<"FM#%d PMS=%d AMS=%d">(channel, Bitfield(value, 4, 3), Bitfield(value, 0, 2));
 }
 
 constexpr std::array<ChannelHandler, 4> kChannelHandlers = {
@@ -106,7 +102,7 @@ constexpr std::array<ChannelHandler, 4> kChannelHandlers = {
 using OperatorHandler = void (*)(ReportSink& out, unsigned channel, int slot, unsigned value);
 
 void PrintDetuneMultiple(ReportSink& out, unsigned channel, int slot, unsigned value) {
-  out.Print<"FM#%d (slot%d) DT1=%2d ML=%2d">(channel, slot, Field(value, 4, 3), Field(value, 0, 4));
+  out.Print<"FM#%d (slot%d) DT1=%2d ML=%2d">(channel, slot, Bitfield(value, 4, 3), Bitfield(value, 0, 4));
 }
 
 void PrintTotalLevel(ReportSink& out, unsigned channel, int slot, unsigned value) {
@@ -115,12 +111,12 @@ void PrintTotalLevel(ReportSink& out, unsigned channel, int slot, unsigned value
 }
 
 void PrintKeyScaleAttack(ReportSink& out, unsigned channel, int slot, unsigned value) {
-  out.Print<"FM#%d (slot%d) KS=%d AR=%2d">(channel, slot, Field(value, 6, 2), Field(value, 0, 5));
+  out.Print<"FM#%d (slot%d) KS=%d AR=%2d">(channel, slot, Bitfield(value, 6, 2), Bitfield(value, 0, 5));
 }
 
 void PrintFirstDecay(ReportSink& out, unsigned channel, int slot, unsigned value) {
-  out.Print<"FM#%d (slot%d) DR=%2d ">(channel, slot, Field(value, 0, 5));
-  if (Flag(value, 7)) {
+  out.Print<"FM#%d (slot%d) DR=%2d ">(channel, slot, Bitfield(value, 0, 5));
+  if (Bit(value, 7)) {
     out.Print<"AMS-ON">();
   } else {
     out.Print<"AMS-OFF">();
@@ -128,11 +124,11 @@ void PrintFirstDecay(ReportSink& out, unsigned channel, int slot, unsigned value
 }
 
 void PrintDetune2SecondDecay(ReportSink& out, unsigned channel, int slot, unsigned value) {
-  out.Print<"FM#%d (slot%d) DT2=%d SR=%2d">(channel, slot, Field(value, 6, 2), Field(value, 0, 5));
+  out.Print<"FM#%d (slot%d) DT2=%d SR=%2d">(channel, slot, Bitfield(value, 6, 2), Bitfield(value, 0, 5));
 }
 
 void PrintSustainRelease(ReportSink& out, unsigned channel, int slot, unsigned value) {
-  out.Print<"FM#%d (slot%d) SL=%2d RR=%2d">(channel, slot, Field(value, 4, 4), Field(value, 0, 4));
+  out.Print<"FM#%d (slot%d) SL=%2d RR=%2d">(channel, slot, Bitfield(value, 4, 4), Bitfield(value, 0, 4));
 }
 
 constexpr std::array<OperatorHandler, 6> kOperatorHandlers = {
@@ -146,9 +142,9 @@ constexpr std::array<OperatorHandler, 6> kOperatorHandlers = {
 
 // $08: the channel sits in the value, and the four operator bits are shown from bit 6 down.
 void PrintKeyOn(ReportSink& out, unsigned value) {
-  out.Print<"FM#%d Key-ON/OFF">(Field(value, 0, 3));
+  out.Print<"FM#%d Key-ON/OFF">(Bitfield(value, 0, 3));
   for (int mark = 1; mark <= 4; ++mark) {
-    if (Flag(value, static_cast<unsigned>(7 - mark))) {
+    if (Bit(value, static_cast<unsigned>(7 - mark))) {
       out.Print<" %d">(mark);
     } else {
       out.Print<" -">();
@@ -160,35 +156,35 @@ void PrintKeyOn(ReportSink& out, unsigned value) {
 // blank and timer B's has one: the established layout, kept so reports compare byte for byte.
 void PrintTimerControl(ReportSink& out, unsigned value) {
   out.Print<"Mode: ">();
-  if (Flag(value, 7)) {
+  if (Bit(value, 7)) {
     out.Print<"CSM">();
   } else {
     out.Print<"NORMAL">();
   }
   out.Print<"  TIMER-A:">();
-  if (Flag(value, 0)) {
+  if (Bit(value, 0)) {
     out.Print<" START">();
   } else {
     out.Print<" STOP ">();
   }
-  if (Flag(value, 2)) {
+  if (Bit(value, 2)) {
     out.Print<" ENABLE">();
   } else {
     out.Print<" DISABLE">();
   }
-  if (Flag(value, 4)) out.Print<" RESET">();
+  if (Bit(value, 4)) out.Print<" RESET">();
   out.Print<"  TIMER-B:">();
-  if (Flag(value, 1)) {
+  if (Bit(value, 1)) {
     out.Print<" START">();
   } else {
     out.Print<" STOP ">();
   }
-  if (Flag(value, 3)) {
+  if (Bit(value, 3)) {
     out.Print<" ENABLE ">();
   } else {
     out.Print<" DISABLE">();
   }
-  if (Flag(value, 5)) out.Print<" RESET">();
+  if (Bit(value, 5)) out.Print<" RESET">();
 }
 
 }  // namespace
@@ -207,7 +203,7 @@ void OpmDetailDecoder::DecodeGlobal(ReportSink& out, int device, unsigned reg, u
   switch (reg) {
     case 0x01:
       out.Print<"TEST=$%02x ">(value);
-      if (Flag(value, 1)) {
+      if (Bit(value, 1)) {
         out.Print<"[HW LFO RESET ON]">();
       } else {
         out.Print<"[HW LFO RESET OFF]">();
@@ -218,12 +214,12 @@ void OpmDetailDecoder::DecodeGlobal(ReportSink& out, int device, unsigned reg, u
       break;
     case 0x0F:
       out.Print<"NOISE ">();
-      if (Flag(value, 7)) {
+      if (Bit(value, 7)) {
         out.Print<"ENABLE  ">();
       } else {
         out.Print<"DISABLE ">();
       }
-      out.Print<"NOISE FREQ=%2d">(Field(value, 0, 5));
+      out.Print<"NOISE FREQ=%2d">(Bitfield(value, 0, 5));
       break;
     case 0x10:
     case 0x11:
@@ -240,15 +236,15 @@ void OpmDetailDecoder::DecodeGlobal(ReportSink& out, int device, unsigned reg, u
       break;
     case 0x19:
       out.Print<"HW LFO ">();
-      if (Flag(value, 7)) {
+      if (Bit(value, 7)) {
         out.Print<"PMD">();
       } else {
         out.Print<"AMD">();
       }
-      out.Print<"=$%02x">(Field(value, 0, 7));
+      out.Print<"=$%02x">(Bitfield(value, 0, 7));
       break;
     case 0x1B:
-      out.Print<"HW LFO WAVEFORM=%d">(Field(value, 0, 2));
+      out.Print<"HW LFO WAVEFORM=%d">(Bitfield(value, 0, 2));
       break;
     default:
       break;  // unused or undocumented: nothing to say
@@ -262,11 +258,11 @@ void OpmDetailDecoder::DecodeTimerA(ReportSink& out, int device, unsigned reg, u
   OpmDeviceState& state =
       (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;
   if (reg == 0x10) {
-    state.TimerA = (state.TimerA & 0x003u) | (Field(value, 0, 8) << 2);
+    state.TimerA = (state.TimerA & 0x003u) | (Bitfield(value, 0, 8) << 2);
     out.Print<"TIMER-A CLKA1=$%02x($%03x)">(value, state.TimerA);
   } else {
-    state.TimerA = (state.TimerA & 0x3FCu) | Field(value, 0, 2);
-    out.Print<"TIMER-A CLKA2=$%02x($%03x)">(Field(value, 0, 2), state.TimerA);
+    state.TimerA = (state.TimerA & 0x3FCu) | Bitfield(value, 0, 2);
+    out.Print<"TIMER-A CLKA2=$%02x($%03x)">(Bitfield(value, 0, 2), state.TimerA);
   }
 }
 

@@ -69,8 +69,6 @@
 namespace tavrin {
 namespace {
 
-using opn::Bit;
-using opn::BitField;
 
 // Register offset +0/+4/+8/+C of an operator row to the slot order of the datasheet, counted from 0.
 constexpr std::array<int, 4> OpnSlotMap = {0, 2, 1, 3};
@@ -128,7 +126,7 @@ constexpr RouteTable BuildRoutes() {
     }
   }
   for (unsigned reg = 0x30; reg < kRouteCount; ++reg) {
-    if (BitField(reg, 0, 2) == 3) table[0][reg] = table[1][reg] = Branch::kNothing;
+    if (Bitfield(reg, 0, 2) == 3) table[0][reg] = table[1][reg] = Branch::kNothing;
   }
   return table;
 }
@@ -137,15 +135,15 @@ constexpr RouteTable kRoutes = BuildRoutes();
 
 // Field readers for the FM rows, named after the map above.
 constexpr unsigned ChannelOf(unsigned reg, int port) {
-  return BitField(reg, 0, 2) + 3u * static_cast<unsigned>(port);
+  return Bitfield(reg, 0, 2) + 3u * static_cast<unsigned>(port);
 }
-constexpr int SlotOf(unsigned reg) { return OpnSlotMap[BitField(reg, 2, 2)] + 1; }
-constexpr unsigned FNumberHigh(unsigned v) { return BitField(v, 0, 3); }
-constexpr unsigned BlockOf(unsigned v) { return BitField(v, 3, 3); }
+constexpr int SlotOf(unsigned reg) { return OpnSlotMap[Bitfield(reg, 2, 2)] + 1; }
+constexpr unsigned FNumberHigh(unsigned v) { return Bitfield(v, 0, 3); }
+constexpr unsigned BlockOf(unsigned v) { return Bitfield(v, 3, 3); }
 
 // $28: channel code 3 has no channel, so codes 4..6 are port 1's FM#3..FM#5 (7 prints as 6).
 constexpr unsigned KeyOnChannel(unsigned v) {
-  const unsigned code = BitField(v, 0, 3);
+  const unsigned code = Bitfield(v, 0, 3);
   return code > 3 ? code - 1 : code;
 }
 
@@ -153,7 +151,7 @@ constexpr std::int32_t WithTimerAHigh(std::int32_t timerA, unsigned v) {
   return static_cast<std::int32_t>((static_cast<unsigned>(timerA) & 0x003u) | (v << 2));
 }
 constexpr std::int32_t WithTimerALow(std::int32_t timerA, unsigned v) {
-  return static_cast<std::int32_t>((static_cast<unsigned>(timerA) & 0x3FCu) | BitField(v, 0, 2));
+  return static_cast<std::int32_t>((static_cast<unsigned>(timerA) & 0x3FCu) | Bitfield(v, 0, 2));
 }
 
 // F-NUM1 replaces bits 7..0 of the F-number; F-NUM2 bits 10..8 and the block.
@@ -169,7 +167,7 @@ void StoreFNumberHigh(OpnDeviceState& state, unsigned entry, unsigned v) {
 // $27: the mode bits pick FM#2's F-number registers; the low six bits drive both timers.
 void DecodeMode(ReportSink& out, OpnDeviceState& state, unsigned v) {
   out.Print<"FM3Mode:">();
-  switch (BitField(v, 6, 2)) {
+  switch (Bitfield(v, 6, 2)) {
     case 2:
       out.Print<"CSM">();
       state.Fm3Special = 1;
@@ -253,7 +251,7 @@ void DecodeFmCommon(ReportSink& out, OpnDeviceState& state, unsigned reg, unsign
       } else {
         out.Print<"OFF ">();
       }
-      out.Print<"Freq: %0d">(BitField(v, 0, 3));
+      out.Print<"Freq: %0d">(Bitfield(v, 0, 3));
       break;
     case 0x24:
       state.TimerA = WithTimerAHigh(state.TimerA, v);
@@ -280,7 +278,7 @@ void DecodeFmCommon(ReportSink& out, OpnDeviceState& state, unsigned reg, unsign
       if (state.DacEnabled != 0) out.Print<"FM#5 DAC $%02x">(v);
       break;
     case 0x2B:
-      state.DacEnabled = static_cast<std::int32_t>(BitField(v, 7, 1));
+      state.DacEnabled = static_cast<std::int32_t>(Bitfield(v, 7, 1));
       if (Bit(v, 7)) {
         out.Print<"FM#5 DAC ENABLE">();
       } else {
@@ -304,27 +302,27 @@ void DecodeFmCommon(ReportSink& out, OpnDeviceState& state, unsigned reg, unsign
 void DecodeOperator(ReportSink& out, int port, unsigned reg, unsigned v) {
   const unsigned ch = ChannelOf(reg, port);
   const int slot = SlotOf(reg);
-  switch (BitField(reg, 4, 4)) {
+  switch (Bitfield(reg, 4, 4)) {
     case 0x3:
-      out.Print<"FM#%d (slot%d) DT=%d  ML=%2d">(ch, slot, BitField(v, 4, 2), BitField(v, 0, 4));
+      out.Print<"FM#%d (slot%d) DT=%d  ML=%2d">(ch, slot, Bitfield(v, 4, 2), Bitfield(v, 0, 4));
       break;
     case 0x4:
-      out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, BitField(v, 0, 7));
+      out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, Bitfield(v, 0, 7));
       break;
     case 0x5:
-      out.Print<"FM#%d (slot%d) KS=%d  AR=%2d">(ch, slot, BitField(v, 6, 2), BitField(v, 0, 5));
+      out.Print<"FM#%d (slot%d) KS=%d  AR=%2d">(ch, slot, Bitfield(v, 6, 2), Bitfield(v, 0, 5));
       break;
     case 0x6:
-      out.Print<"FM#%d (slot%d) AMON=%d  DR=%2d">(ch, slot, BitField(v, 7, 1), BitField(v, 0, 5));
+      out.Print<"FM#%d (slot%d) AMON=%d  DR=%2d">(ch, slot, Bitfield(v, 7, 1), Bitfield(v, 0, 5));
       break;
     case 0x7:
-      out.Print<"FM#%d (slot%d) SR=%2d">(ch, slot, BitField(v, 0, 5));
+      out.Print<"FM#%d (slot%d) SR=%2d">(ch, slot, Bitfield(v, 0, 5));
       break;
     case 0x8:
-      out.Print<"FM#%d (slot%d) SL=%2d  RR=%2d">(ch, slot, BitField(v, 4, 4), BitField(v, 0, 4));
+      out.Print<"FM#%d (slot%d) SL=%2d  RR=%2d">(ch, slot, Bitfield(v, 4, 4), Bitfield(v, 0, 4));
       break;
     case 0x9:
-      out.Print<"FM#%d (slot%d) SSG-EG=%2d">(ch, slot, BitField(v, 0, 4));
+      out.Print<"FM#%d (slot%d) SSG-EG=%2d">(ch, slot, Bitfield(v, 0, 4));
       break;
     default:
       break;
@@ -354,10 +352,10 @@ void DecodeChannel(ReportSink& out, OpnDeviceState& state, int port, unsigned re
       }
       break;
     case 0xB0:
-      out.Print<"FM#%d FB=%d AL=%d">(ch, BitField(v, 3, 3), BitField(v, 0, 3));
+      out.Print<"FM#%d FB=%d AL=%d">(ch, Bitfield(v, 3, 3), Bitfield(v, 0, 3));
       break;
     case 0xB4:
-      out.Print<"FM#%d AMS=%d PMS=%d">(ch, BitField(v, 4, 2), BitField(v, 0, 3));
+      out.Print<"FM#%d AMS=%d PMS=%d">(ch, Bitfield(v, 4, 2), Bitfield(v, 0, 3));
       if (Bit(v, 7)) out.Print<" L">();
       if (Bit(v, 6)) out.Print<" R">();
       break;
@@ -369,7 +367,7 @@ void DecodeChannel(ReportSink& out, OpnDeviceState& state, int port, unsigned re
 // FM#2's special-mode slots 1..3 share entries 3..5 with port 1's channels: the record has six
 // F-number entries, not nine.
 void DecodeFm3Special(ReportSink& out, OpnDeviceState& state, unsigned reg, unsigned v) {
-  const int slot = Fm3SlotMap[BitField(reg, 0, 2)];
+  const int slot = Fm3SlotMap[Bitfield(reg, 0, 2)];
   const unsigned entry = 2u + static_cast<unsigned>(slot);
   if (reg < 0xAC) {
     StoreFNumberLow(state, entry, v);
@@ -386,7 +384,7 @@ void OpnDetailDecoder::Decode(ReportSink& out, int device, int port, unsigned re
   // Callers pass indexes 0..126; anything else has no record and gets no text.
   if (device < 0 || device >= kDeviceIndexCount || reg >= kRouteCount) return;
   const int p = port & 1;
-  const unsigned v = BitField(value, 0, 8);
+  const unsigned v = Bitfield(value, 0, 8);
   OpnDeviceState& state = states_[static_cast<std::size_t>(device)];
   switch (kRoutes[static_cast<std::size_t>(p)][reg]) {
     case Branch::kNothing:

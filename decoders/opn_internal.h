@@ -2,20 +2,15 @@
 #pragma once
 
 #include "decoders/opn.h"
+#include "decoders/bits.h"
 #include "engine/report_sink.h"
 
 namespace tavrin::opn {
 
-// The `length` bits of `value` starting at bit `start`, moved down to bit 0.
-constexpr unsigned BitField(unsigned value, unsigned start, unsigned length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-
-constexpr bool Bit(unsigned value, unsigned bit) { return BitField(value, bit, 1) != 0; }
 
 // Replaces the low byte of a two-register shadow value, keeping what the high register gave it.
 constexpr std::int32_t WithLowByte(std::int32_t field, unsigned value) {
-  return static_cast<std::int32_t>((static_cast<unsigned>(field) & 0xFF00u) | BitField(value, 0, 8));
+  return static_cast<std::int32_t>((static_cast<unsigned>(field) & 0xFF00u) | Bitfield(value, 0, 8));
 }
 
 // Replaces the bits from bit 8 up, keeping the low byte the low register gave it.

@@ -50,8 +50,8 @@ constexpr char OpnaRhythmLetters[] = "BSCHTR";
 constexpr unsigned kRhythmInstrumentCount = sizeof(OpnaRhythmLetters) - 1;
 
 constexpr bool RhythmDump(unsigned v) { return Bit(v, 7); }
-constexpr unsigned RhythmLevel(unsigned v) { return BitField(v, 0, 6); }
-constexpr unsigned PrescaleHigh(unsigned v) { return BitField(v, 0, 4); }
+constexpr unsigned RhythmLevel(unsigned v) { return Bitfield(v, 0, 6); }
+constexpr unsigned PrescaleHigh(unsigned v) { return Bitfield(v, 0, 4); }
 
 void DecodeRhythmKey(ReportSink& out, unsigned v) {
   out.Print<"RHY Key-">();

@@ -21,10 +21,10 @@
 namespace tavrin::opn {
 namespace {
 
-constexpr unsigned ToneChannel(unsigned reg) { return BitField(reg, 1, 2); }
-constexpr unsigned CoarseTune(unsigned v) { return BitField(v, 0, 4); }
-constexpr unsigned NoisePeriod(unsigned v) { return BitField(v, 0, 5); }
-constexpr unsigned Volume(unsigned v) { return BitField(v, 0, 4); }
+constexpr unsigned ToneChannel(unsigned reg) { return Bitfield(reg, 1, 2); }
+constexpr unsigned CoarseTune(unsigned v) { return Bitfield(v, 0, 4); }
+constexpr unsigned NoisePeriod(unsigned v) { return Bitfield(v, 0, 5); }
+constexpr unsigned Volume(unsigned v) { return Bitfield(v, 0, 4); }
 constexpr bool EnvelopeMode(unsigned v) { return Bit(v, 4); }
 constexpr bool ToneOff(unsigned v, unsigned channel) { return Bit(v, channel); }
 constexpr bool NoiseOff(unsigned v, unsigned channel) { return Bit(v, channel + 3); }

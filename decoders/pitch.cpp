@@ -1,5 +1,6 @@
 // Pitch of register writes: each family's frequency rule, then the nearest note and its cents.
 #include "decoders/pitch.h"
+#include "decoders/bits.h"
 
 #include <charconv>
 #include <cmath>
@@ -23,12 +24,6 @@ constexpr std::uint32_t kTypeOpl3 = 9;
 constexpr std::uint32_t kTypePsgAy8910 = 15;
 constexpr std::uint32_t kTypeDcsg = 16;
 
-// Bits [start, start + length) of a register value.
-constexpr unsigned Bitfield(unsigned value, int start, int length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-
-constexpr bool Bit(unsigned value, int bit) { return Bitfield(value, bit, 1) != 0; }
 
 // ---- Frequencies and their printing --------------------------------------------------------------
 
