@@ -1,14 +1,12 @@
 // The tavrin program as a user runs it: reports beside the inputs, log lines, exit codes, -o, -j, --help.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "tests/support/golden.h"
+#include "tests/support/program_test.h"
 #include "tests/support/s98_builder.h"
 
 namespace tavrin {
@@ -16,38 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadWholeFile;
+using testing::Outcome;
 using testing::S98Builder;
 
-struct Outcome {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-class CliTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tavrin-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  Outcome Tavrin(const std::string& args) {
-    const std::string command = "cd '" + dir_.string() + "' && '" + std::string(TAVRIN_BINARY_DIR) +
-                                "/bin/tavrin' " + args + " >stdout.log 2>stderr.log";
-    const int raw = std::system(command.c_str());
-    Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile((dir_ / "stdout.log").string()),
-          ReadWholeFile((dir_ / "stderr.log").string())};
-    fs::remove(dir_ / "stdout.log");
-    fs::remove(dir_ / "stderr.log");
-    return r;
-  }
-  void Put(const std::string& name, const std::string& bytes) { std::ofstream(dir_ / name, std::ios::binary) << bytes; }
-
-  fs::path dir_;
-};
+class CliTest : public testing::ProgramTest {};
 
 std::string WorkedExample() {
   return S98Builder().Raw({0x00, 0x29, 0x80}).LoopHere().Raw({0xFF, 0xFE, 0x01, 0x01, 0x07, 0x38, 0xFD}).BuildString();

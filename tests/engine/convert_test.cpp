@@ -2,7 +2,6 @@
 #include "engine/convert.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 
 #include "engine/paths.h"
 #include "tests/support/golden.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/s98_builder.h"
 
 namespace tavrin {
@@ -20,27 +20,12 @@ namespace fs = std::filesystem;
 using testing::ReadWholeFile;
 using testing::S98Builder;
 
-class ConvertFileTest : public ::testing::Test {
+class ConvertFileTest : public testing::ScratchFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tavrin-convert-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  fs::path Put(const std::string& name, const std::string& bytes) {
-    const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary) << bytes;
-    return p;
-  }
   // Everything in the folder besides the named files (temporary leftovers would show here).
   std::size_t EntryCount() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
-
-  fs::path dir_;
 };
 
 std::string ValidFile() { return S98Builder().Device(4, 7987200, 3).Write(0, 0, 0x28, 0xF0).Wait(1).End().BuildString(); }

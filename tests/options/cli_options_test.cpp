@@ -1,10 +1,7 @@
 // The report options as a user types them: help, usage errors, .jsonl beside the input, --check listings and
 // exit codes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,6 +9,7 @@
 #include "engine/convert.h"
 #include "tests/options/options_support.h"
 #include "tests/support/golden.h"
+#include "tests/support/program_test.h"
 #include "tests/support/s98_builder.h"
 
 namespace tavrin {
@@ -19,43 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::ReadWholeFile;
+using testing::Outcome;
 using testing::S98Builder;
 
-struct Outcome {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-class CliOptionsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("tavrin-options-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  Outcome Run(const std::string& command) {
-    const std::string line = "cd '" + dir_.string() + "' && " + command + " >stdout.log 2>stderr.log";
-    const int raw = std::system(line.c_str());
-    Outcome r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadWholeFile((dir_ / "stdout.log").string()),
-              ReadWholeFile((dir_ / "stderr.log").string())};
-    fs::remove(dir_ / "stdout.log");
-    fs::remove(dir_ / "stderr.log");
-    return r;
-  }
-  Outcome Tavrin(const std::string& args) {
-    return Run("'" + std::string(TAVRIN_BINARY_DIR) + "/bin/tavrin' " + args);
-  }
-  void Put(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-
-  fs::path dir_;
-};
+class CliOptionsTest : public testing::ProgramTest {};
 
 std::vector<std::uint8_t> Song() {
   return S98Builder()
