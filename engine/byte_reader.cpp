@@ -9,18 +9,22 @@ namespace tavrin {
 ByteReader::ByteReader(std::span<const std::uint8_t> memory)
     : memory_(memory), cur_(memory.data()), end_(memory.data() + memory.size()) {}
 
-ByteReader::ByteReader(ByteSource& source) : source_(&source), block_(new std::uint8_t[kBlockSize]) {}
+ByteReader::ByteReader(ByteSource& source) : source_(&source), block_(new std::uint8_t[kBlockSize]) {
+  cur_ = end_ = block_.get();
+}
 
 bool ByteReader::Refill() {
   // Once the end has been seen it stays seen: a source is never asked again after returning nothing.
   if (source_ == nullptr || atEnd_) return false;
   const std::size_t got = source_->ReadSome(block_.get(), kBlockSize);
+  blockOffset_ += blockSize_;
+  blockSize_ = got;
+  cur_ = block_.get();
+  end_ = cur_ + got;
   if (got == 0) {
     atEnd_ = true;
     return false;
   }
-  cur_ = block_.get();
-  end_ = cur_ + got;
   return true;
 }
 
@@ -43,8 +47,36 @@ void ByteReader::Seek(std::uint64_t offset) {
     end_ = memory_.data() + memory_.size();
     return;
   }
-  cur_ = end_ = nullptr;
-  atEnd_ = !source_->SeekTo(offset);
+  // Within the block in hand (the usual case: the dump follows the device records) nothing is read.
+  if (offset >= blockOffset_ && offset <= blockOffset_ + blockSize_) {
+    cur_ = block_.get() + (offset - blockOffset_);
+    return;
+  }
+  if (source_->SeekTo(offset)) {
+    cur_ = end_ = block_.get();
+    blockOffset_ = offset;
+    blockSize_ = 0;
+    atEnd_ = false;
+    return;
+  }
+  // A pipe: read forward and drop what lies before the place.
+  std::uint64_t here = Position();
+  if (offset < here) {
+    cur_ = end_;
+    atEnd_ = true;
+    return;
+  }
+  while (here < offset) {
+    if (cur_ == end_ && !Refill()) return;
+    const std::uint64_t step = std::min<std::uint64_t>(offset - here, static_cast<std::uint64_t>(end_ - cur_));
+    cur_ += step;
+    here += step;
+  }
+}
+
+std::uint64_t ByteReader::Position() const {
+  if (source_ == nullptr) return static_cast<std::uint64_t>(cur_ - memory_.data());
+  return blockOffset_ + static_cast<std::uint64_t>(cur_ - block_.get());
 }
 
 }  // namespace tavrin

@@ -33,14 +33,20 @@ class ByteReader {
   // Copies up to `size` bytes; fewer only at the end of the input.
   std::size_t Read(std::uint8_t* dest, std::size_t size);
 
-  // Moves to an absolute offset; a place past the end leaves the reader at its end.
+  // Moves to an absolute offset; a place past the end leaves the reader at its end. Input that cannot
+  // be positioned (a pipe) is read forward to the place; a place behind it cannot be reached.
   void Seek(std::uint64_t offset);
+
+  // Absolute offset of the next byte.
+  std::uint64_t Position() const;
 
  private:
   bool Refill();
 
   ByteSource* source_ = nullptr;
   std::unique_ptr<std::uint8_t[]> block_;
+  std::uint64_t blockOffset_ = 0;  // file offset of block_[0]
+  std::size_t blockSize_ = 0;
   std::span<const std::uint8_t> memory_;
   const std::uint8_t* cur_ = nullptr;
   const std::uint8_t* end_ = nullptr;

@@ -1,4 +1,4 @@
-// POSIX file access for the conversion: plain read(2)/write(2) in large blocks, mkstemp and rename.
+// POSIX file access for the conversion: plain read(2)/write(2) in large blocks, an unnamed report linked and renamed.
 #include "engine/file_io.h"
 
 #include <fcntl.h>
@@ -6,12 +6,28 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <string>
 #include <system_error>
 
 namespace tavrin {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// ".name.XXXXXX" beside the target, with a random suffix.
+std::string HiddenName(const fs::path& target) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 rng{std::random_device{}()};
+  std::string name = ".";
+  name += target.filename().string();
+  name += '.';
+  for (int i = 0; i < 6; ++i) name += kLetters[rng() % (sizeof kLetters - 1)];
+  return name;
+}
+
+}  // namespace
 
 InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -73,25 +89,26 @@ bool ReportFile::Open(const fs::path& path) {
   const fs::path resolved = exists ? fs::canonical(path, ec) : path;
   if (!ec) target_ = resolved;
 
-  std::string hidden = ".";
-  hidden += target_.filename().string();
-  hidden += ".XXXXXX";
-  std::string pattern = (target_.parent_path() / hidden).string();
-  fd_ = ::mkstemp(pattern.data());
-  if (fd_ < 0) return false;
-  ownsFd_ = true;
-  temp_ = pattern;
-  ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
-  // mkstemp makes the file private; give it the mode a plainly created (or the replaced) file has.
-  mode_t mode = 0;
-  if (exists) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
+  // The report is written to a file without a name (O_TMPFILE) that only gets one when it is complete,
+  // so a killed conversion leaves nothing behind; where the file system cannot do that, to a hidden
+  // name beside the target. Both are created with mode 0666 less the umask, as a plain report would be.
+  const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+#ifdef O_TMPFILE
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  unnamed_ = fd_ >= 0;
+#endif
+  for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+    temp_ = folder / HiddenName(target_);
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
   }
-  ::fchmod(fd_, mode);
+  if (fd_ < 0) {
+    temp_.clear();
+    return false;
+  }
+  ownsFd_ = true;
+  // A replaced report keeps its mode.
+  if (exists) ::fchmod(fd_, st.st_mode & 07777);
   return true;
 }
 
@@ -109,8 +126,26 @@ bool ReportFile::Write(const char* data, std::size_t size) {
   return !failed_;
 }
 
+// Gives the unnamed report a hidden name beside the target, ready to be renamed into place.
+bool ReportFile::LinkUnnamed() {
+  const fs::path folder = target_.parent_path().empty() ? fs::path(".") : target_.parent_path();
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp_ = folder / HiddenName(target_);
+    // AT_EMPTY_PATH needs a capability; the /proc link works for everyone where /proc is mounted.
+    if (::linkat(fd_, "", AT_FDCWD, temp_.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != EEXIST && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  temp_.clear();
+  return false;
+}
+
 bool ReportFile::Commit() {
   bool ok = !failed_;
+  if (unnamed_ && ok) ok = LinkUnnamed();
   if (ownsFd_) {
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;

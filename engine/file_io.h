@@ -44,8 +44,10 @@ class ReportFile final : public ReportTarget {
 
  private:
   void Discard();
+  bool LinkUnnamed();
 
   int fd_ = -1;
+  bool unnamed_ = false;  // created without a name; LinkUnnamed gives it one at commit
   bool ownsFd_ = false;
   bool failed_ = false;
   std::filesystem::path target_;
