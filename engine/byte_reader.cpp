@@ -64,6 +64,7 @@ void ByteReader::Seek(std::uint64_t offset) {
   if (offset < here) {
     cur_ = end_;
     atEnd_ = true;
+    unreachable_ = true;
     return;
   }
   while (here < offset) {

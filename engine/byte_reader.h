@@ -15,6 +15,8 @@ class ByteSource {
   // Up to `size` bytes; 0 at the end of the input or on a read error.
   virtual std::size_t ReadSome(std::uint8_t* dest, std::size_t size) = 0;
   virtual bool SeekTo(std::uint64_t offset) = 0;
+  // True once a read has failed (as opposed to reaching the end).
+  virtual bool Failed() const { return false; }
 };
 
 class ByteReader {
@@ -40,6 +42,10 @@ class ByteReader {
   // Absolute offset of the next byte.
   std::uint64_t Position() const;
 
+  // True when the input could not be read as asked: a read error, or a place behind the reader on
+  // input that cannot go back. What was read then is not the whole file.
+  bool Failed() const { return unreachable_ || (source_ != nullptr && source_->Failed()); }
+
  private:
   bool Refill();
 
@@ -51,6 +57,7 @@ class ByteReader {
   const std::uint8_t* cur_ = nullptr;
   const std::uint8_t* end_ = nullptr;
   bool atEnd_ = false;
+  bool unreachable_ = false;
 };
 
 }  // namespace tavrin

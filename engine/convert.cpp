@@ -209,6 +209,8 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   if (!report.Open(output)) return std::string(kStatusOutputOpenError);
   ReportSink sink(report);
   WriteReport(sink, in, head, HeaderFileName(input), options, window);
+  // A report of less than the file must not replace anything: the temporary report is dropped.
+  if (in.Failed()) return std::string(kStatusFileReadError);
   const bool flushed = sink.Flush();
   if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
   return {};

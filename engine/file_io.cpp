@@ -49,7 +49,10 @@ std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(fd_, dest, size);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) return 0;
+    if (errno != EINTR) {
+      failed_ = true;
+      return 0;
+    }
   }
 }
 

@@ -20,9 +20,11 @@ class InputFile final : public ByteSource {
   bool Open(const std::filesystem::path& path);
   std::size_t ReadSome(std::uint8_t* dest, std::size_t size) override;
   bool SeekTo(std::uint64_t offset) override;
+  bool Failed() const override { return failed_; }
 
  private:
   int fd_ = -1;
+  bool failed_ = false;
 };
 
 // The report on its way to disk. A regular file (or a new one) is written under a temporary name

@@ -73,6 +73,7 @@ bool InputFile::Open(const fs::path& path) {
 
 std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
   const int got = ::_read(fd_, dest, static_cast<unsigned>(size < kMaxChunk ? size : kMaxChunk));
+  if (got < 0) failed_ = true;
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
