@@ -55,7 +55,10 @@ test-sanitize: deps
 	@[ -f $(SAN_DIR)/CMakeCache.txt ] || cmake -S . -B $(SAN_DIR) -DCMAKE_BUILD_TYPE=Debug \
 	  -DTAVRIN_SANITIZE=address,undefined $(CMAKE_FLAGS)
 	cmake --build $(SAN_DIR) -j$(JOBS)
-	cd $(SAN_DIR) && ctest --output-on-failure -j$(JOBS)
+	cd $(SAN_DIR) && \
+	  ASAN_OPTIONS=$${ASAN_OPTIONS:-detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1} \
+	  UBSAN_OPTIONS=$${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1} \
+	  ctest --output-on-failure -j$(JOBS)
 
 bench: deps
 	bench/run.sh
