@@ -33,6 +33,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-$asan}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
 echo "Fuzzing for ${FUZZ_SECONDS}s on ${FUZZ_JOBS} job(s); logs in $logs/"
+started=$(date +%s)
 pids=()
 for ((job = 0; job < FUZZ_JOBS; ++job)); do
   "$fuzzer" -max_total_time="$FUZZ_SECONDS" -timeout=5 -rss_limit_mb=2048 -max_len=4096 \
@@ -44,6 +45,7 @@ status=0
 for pid in "${pids[@]}"; do
   wait "$pid" || status=1
 done
+elapsed=$(($(date +%s) - started))
 
 # What each job reached: its execution count and time, and its last status line (cov: code edges
 # reached, ft: features, corp: inputs kept).
@@ -52,12 +54,11 @@ for ((job = 0; job < FUZZ_JOBS; ++job)); do
   log=$logs/fuzz-$job.log
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
-  secs=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -n 1)
   last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
-  echo "job $job: ${runs:-?} executions in ${secs:-?}s, ${rate:-?} exec/s; last: ${last:-none}"
+  echo "job $job: ${runs:-?} executions, ${rate:-?} exec/s; last: ${last:-none}"
   total=$((total + ${runs:-0}))
 done
-echo "total: $total executions on $FUZZ_JOBS job(s)"
+echo "total: $total executions on $FUZZ_JOBS job(s) in ${elapsed}s"
 
 found=0
 for artifact in "$artifacts"/*; do
@@ -68,13 +69,17 @@ for artifact in "$artifacts"/*; do
   echo "FOUND ($kind): $regressions/$name"
   found=1
 done
-if [ "$found" = 1 ] || [ "$status" != 0 ]; then
+if [ "$found" = 1 ]; then
   for ((job = 0; job < FUZZ_JOBS; ++job)); do
     grep -n -E 'ERROR|runtime error|SUMMARY|deadly signal|check failed' "$logs/fuzz-$job.log" |
       head -n 20 || true
   done
-  echo "The fuzzer found a fault (or was interrupted). Inputs it found are in $regressions/,"
-  echo "which hostile_test replays; commit them with the fix."
+  echo "The fuzzer found a fault. The inputs are in $regressions/, which hostile_test replays;"
+  echo "commit them with the fix."
+  exit 1
+fi
+if [ "$status" != 0 ]; then
+  echo "A fuzzing job stopped before its time without a finding (interrupted?); see $logs/."
   exit 1
 fi
 echo "No crash, leak, hang or sanitizer report."
