@@ -10,6 +10,7 @@
 #include "engine/paths.h"
 #include "engine/report_sink.h"
 #include "engine/s98_head.h"
+#include "engine/selected_walk.h"
 #include "engine/stats.h"
 #include "engine/tags.h"
 #include "engine/timestamp.h"
@@ -146,22 +147,13 @@ void WriteSelectedDumpSection(ReportSink& out, ByteReader& in, const S98Head& he
   LineContext ctx(head, options);
   DiscardTarget discard;
   ReportSink scratch(discard);
-  DumpWalker walker(in, head.header);
-  DumpCommand cmd;
-  std::uint64_t ticksBefore = 0;
-  while (walker.Next(cmd)) {
-    // Past the end of the window nothing more is shown; statistics still want the whole stream.
-    if (stats == nullptr && window.Passed(ticksBefore, cmd.offset)) break;
-    const bool shown = window.Shows(ticksBefore, cmd);
-    if (stats != nullptr) stats->Observe(cmd, shown);
+  WalkSelection(in, head.header, window, stats, [&](const DumpCommand& cmd, bool shown, std::uint64_t) {
     if (shown) {
       WriteCommandLine(out, cmd, ctx);
     } else {
       TrackHiddenLine(scratch, cmd, ctx);
     }
-    if (cmd.kind == CommandKind::Sync) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
-  }
-  if (stats != nullptr) stats->Finish(walker.EndBound());
+  });
 }
 
 void WriteReport(ReportSink& out, ByteReader& in, const S98Head& head, std::string_view fileName,

@@ -10,6 +10,7 @@
 #include "decoders/pitch.h"
 #include "engine/dump_walker.h"
 #include "engine/paths.h"
+#include "engine/selected_walk.h"
 #include "engine/stats.h"
 #include "engine/tags.h"
 
@@ -186,14 +187,11 @@ void WriteJsonReport(ReportSink& out, ByteReader& in, const S98Head& head, std::
   std::unique_ptr<DumpStats> stats;
   if (options.stats) stats = std::make_unique<DumpStats>(head, options.selection.Active());
 
-  DumpWalker walker(in, head.header);
-  DumpCommand cmd;
-  std::uint64_t ticksBefore = 0;
-  while (walker.Next(cmd)) {
-    if (stats == nullptr && window.Passed(ticksBefore, cmd.offset)) break;
-    const bool shown = window.Shows(ticksBefore, cmd);
-    if (stats != nullptr) stats->Observe(cmd, shown);
-    if (cmd.kind == CommandKind::Sync) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+  WalkSelection(in, head.header, window, stats.get(), [&](const DumpCommand& cmd, bool shown,
+                                                         std::uint64_t ticksBefore) {
+    // A line counts the ticks of its own wait.
+    const std::uint64_t ticks =
+        ticksBefore + (cmd.kind == CommandKind::Sync ? static_cast<std::uint32_t>(cmd.ticks) : 0u);
     const DeviceSlot& slot = slots[static_cast<std::size_t>(cmd.device)];
     if (cmd.kind == CommandKind::Write && annotate) {
       if (slot.decoder != nullptr) slot.decoder->Decode(capture, cmd.device, cmd.port, cmd.reg, cmd.value);
@@ -204,7 +202,7 @@ void WriteJsonReport(ReportSink& out, ByteReader& in, const S98Head& head, std::
     }
     if (!shown) {
       captured.text.clear();
-      continue;
+      return;
     }
     Json line;
     line["type"] = "command";
@@ -221,19 +219,16 @@ void WriteJsonReport(ReportSink& out, ByteReader& in, const S98Head& head, std::
       line["name"] = std::string(slot.name);
     }
     if (cmd.kind == CommandKind::Sync) line["wait"] = static_cast<std::uint32_t>(cmd.ticks);
-    line["ticks"] = ticksBefore;
-    line["elapsed"] = SecondsOf(ticksBefore, head.header);
+    line["ticks"] = ticks;
+    line["elapsed"] = SecondsOf(ticks, head.header);
     line["loop"] = cmd.atLoop;
     if (cmd.kind == CommandKind::Write && annotate) {
       line["annotation"] = std::move(captured.text);
       captured.text.clear();
     }
     WriteLine(out, line);
-  }
-  if (stats != nullptr) {
-    stats->Finish(walker.EndBound());
-    WriteLine(out, StatsObject(*stats));
-  }
+  });
+  if (stats != nullptr) WriteLine(out, StatsObject(*stats));
 }
 
 std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input) {

@@ -21,6 +21,7 @@
 
 #include <charconv>
 
+#include "decoders/bits.h"
 #include "engine/timestamp.h"
 
 namespace tavrin {
@@ -44,23 +45,18 @@ class Count {
   std::size_t size_ = 0;
 };
 
-constexpr unsigned Bits(unsigned value, unsigned start, unsigned length) {
-  return (value >> start) & ((1u << length) - 1u);
-}
-constexpr bool Bit(unsigned value, unsigned bit) { return Bits(value, bit, 1) != 0; }
-
 // Register fields of the key-on registers in the map above.
-constexpr unsigned OpnKeySlots(unsigned v) { return Bits(v, 4, 4); }
-constexpr unsigned OpnKeyChannel(unsigned v) { return Bits(v, 0, 2); }
+constexpr unsigned OpnKeySlots(unsigned v) { return Bitfield(v, 4, 4); }
+constexpr unsigned OpnKeyChannel(unsigned v) { return Bitfield(v, 0, 2); }
 constexpr bool OpnKeyUpperBank(unsigned v) { return Bit(v, 2); }
 constexpr bool OpnaRhythmDump(unsigned v) { return Bit(v, 7); }
-constexpr unsigned OpnaRhythmKeys(unsigned v) { return Bits(v, 0, 6); }
-constexpr unsigned OpmKeySlots(unsigned v) { return Bits(v, 3, 4); }
-constexpr unsigned OpmKeyChannel(unsigned v) { return Bits(v, 0, 3); }
+constexpr unsigned OpnaRhythmKeys(unsigned v) { return Bitfield(v, 0, 6); }
+constexpr unsigned OpmKeySlots(unsigned v) { return Bitfield(v, 3, 4); }
+constexpr unsigned OpmKeyChannel(unsigned v) { return Bitfield(v, 0, 3); }
 constexpr bool OplKeyOn(unsigned v) { return Bit(v, 5); }
 constexpr bool OpllKeyOn(unsigned v) { return Bit(v, 4); }
 constexpr bool RhythmMode(unsigned v) { return Bit(v, 5); }  // OPL $BD and OPLL $0E alike
-constexpr unsigned RhythmKeys(unsigned v) { return Bits(v, 0, 5); }
+constexpr unsigned RhythmKeys(unsigned v) { return Bitfield(v, 0, 5); }
 
 // Rhythm instrument of each rhythm bit.
 constexpr std::array<std::string_view, 6> kOpnaRhythmNames = {"BD", "SD", "TOP", "HH", "TOM", "RIM"};
