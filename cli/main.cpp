@@ -11,12 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/check.h"
 #include "engine/convert.h"
 #include "engine/file_io.h"
-#include "engine/json_report.h"
 #include "engine/paths.h"
-#include "engine/selection.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX

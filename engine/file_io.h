@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "engine/byte_reader.h"
-#include "engine/report_sink.h"
+#include "core/byte_reader.h"
+#include "core/report_sink.h"
 
 namespace tavrin {
 

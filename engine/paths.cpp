@@ -74,4 +74,12 @@ std::filesystem::path PathFromArgument(const std::string& argument) {
 #endif
 }
 
+std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input) {
+  // The report's path always ends in ".txt"; only that ending changes.
+  std::filesystem::path::string_type text = ReportPathFor(input).native();
+  text.resize(text.size() - std::filesystem::path(".txt").native().size());
+  text += std::filesystem::path(".jsonl").native();
+  return text;
+}
+
 }  // namespace tavrin

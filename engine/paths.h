@@ -11,6 +11,9 @@ namespace tavrin {
 // Separators are '/' on POSIX and '\\', '/' and ':' on Windows.
 std::filesystem::path ReportPathFor(const std::filesystem::path& input);
 
+// Where --json writes beside the input: the report's path with ".jsonl" for ".txt" (song.s98 -> song.jsonl).
+std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input);
+
 // The part of the path after its last separator (the whole path if it has none).
 std::filesystem::path::string_type FileNamePart(const std::filesystem::path& input);
 

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/check.h"
+#include "report/check.h"
 #include "engine/convert.h"
-#include "engine/selection.h"
+#include "report/selection.h"
 
 namespace tavrin::fuzz {
 

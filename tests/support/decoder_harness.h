@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/report_sink.h"
+#include "core/report_sink.h"
 
 namespace tavrin::testing {
 

@@ -1,0 +1,148 @@
+// DCSG (SN76489) register decoder: command and data bytes, with each tone period assembled per device.
+//
+// SN76489 write protocol (one byte-wide port; a command byte latches a register, data bytes follow):
+//
+//   Command byte
+//     1------- Command
+//     -xx----- Channel: 0-2 tone, 3 noise
+//     ---x---- Register: 1 attenuation, 0 tone period (noise control on channel 3)
+//     ----xxxx Tone: period bits 3-0
+//     ----xxxx Attenuation: 0 loudest, 15 silent   (shown as volume 15 - attenuation)
+//     -----xxx Noise control: bit 2 white/periodic, bits 1-0 shift rate   (shown as one number)
+//   Data byte
+//     0------- Data
+//     -x------ Ignored by the chip                 (shown in the byte, not in the period)
+//     --xxxxxx Tone period bits 9-4 of the latched tone channel
+//
+// Data bytes after an attenuation or noise command print nothing.
+//
+// S98 register byte 1: Game Gear stereo mask (not a chip byte; latch and periods stay as they are)
+//     xxxx---- Left output of channels 3-0
+//     ----xxxx Right output of channels 3-0
+//
+// For the register model: the latched command and the three tone periods are the chip's latches; a
+// tone command or a data byte after one sets the channel's pitch: f = clock / (32 * N), N 0 acting
+// as 1024.
+#include "chips/dcsg/dcsg.h"
+
+#include <memory>
+
+#include "core/bits.h"
+
+namespace tavrin {
+namespace {
+
+
+constexpr unsigned kNoiseChannel = 3;
+
+// S98 logs Game Gear stereo writes with register byte 1; chip bytes come with register byte 0.
+constexpr unsigned kGameGearStereoRegister = 1;
+
+void PrintOutputMark(ReportSink& out, unsigned channel, bool on) {
+  if (on) {
+    out.Print<" %d">(channel);
+  } else {
+    out.Print<" -">();
+  }
+}
+
+constexpr bool IsCommand(unsigned byte) { return Bit(byte, 7); }
+constexpr unsigned CommandOf(unsigned byte) { return byte & 0xF0u; }
+constexpr unsigned ChannelOf(unsigned command) { return Bitfield(command, 5, 2); }
+constexpr bool IsAttenuation(unsigned command) { return Bit(command, 4); }
+constexpr bool IsNoiseControl(unsigned command) {
+  return !IsAttenuation(command) && ChannelOf(command) == kNoiseChannel;
+}
+constexpr bool IsTone(unsigned command) {
+  return IsCommand(command) && !IsAttenuation(command) && !IsNoiseControl(command);
+}
+
+}  // namespace
+
+void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned reg, unsigned value) {
+  if (reg == kGameGearStereoRegister) {
+    out.Print<"DCSG GG Stereo=$%02x  L:">(value);
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, 4 + channel));
+    out.Print<"  R:">();
+    for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, channel));
+    return;
+  }
+  DcsgDeviceState scratch;  // for a device index the walker never produces: shown, not kept
+  DcsgDeviceState& state =
+      (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;
+
+  if (!IsCommand(value)) {
+    // A data byte goes to whatever was latched; only a tone period has high bits to show.
+    if (!IsTone(state.LatchedCommand)) return;
+    const unsigned channel = ChannelOf(state.LatchedCommand);
+    std::uint32_t& period = state.TonePeriod[channel];
+    period = (period & 0x00Fu) | (Bitfield(value, 0, 6) << 4);
+    out.Print<"DCSG#%d: TONE(H)= $%02x($%03x)">(channel, value, period);
+    return;
+  }
+
+  const unsigned command = CommandOf(value);
+  state.LatchedCommand = command;
+  const unsigned channel = ChannelOf(command);
+  if (IsAttenuation(command)) {
+    out.Print<"DCSG#%d: Volume=%d">(channel, 15 - Bitfield(value, 0, 4));
+  } else if (IsNoiseControl(command)) {
+    out.Print<"DCSG#3: Noise=%d">(Bitfield(value, 0, 3));
+  } else {
+    std::uint32_t& period = state.TonePeriod[channel];
+    period = (period & 0x3F0u) | Bitfield(value, 0, 4);
+    out.Print<"DCSG#%d: TONE(L)= $%02x">(channel, Bitfield(value, 0, 4));
+  }
+}
+
+// ---- The family ----------------------------------------------------------------------------------
+
+namespace {
+
+// Latch entries of ChipState for this family: the latched command, then the tone periods.
+constexpr std::size_t kLatchedCommand = 0;
+constexpr std::size_t kTonePeriod = 1;
+
+constexpr bool IsLatchByte(unsigned value) { return Bit(value, 7); }
+constexpr unsigned LatchedChannel(unsigned command) { return Bitfield(command, 5, 2); }
+constexpr bool IsToneLatch(unsigned command) {
+  return IsLatchByte(command) && !Bit(command, 4) && LatchedChannel(command) != kNoiseChannel;
+}
+
+// The counter toggles the output every N steps of clock / 16; a period of 0 counts 1024 steps.
+constexpr Frequency DcsgFrequency(std::uint32_t period, std::int32_t clock) {
+  if (!ClockUsable(clock)) return {};
+  const std::uint64_t steps = period == 0 ? 1024 : period;
+  return {static_cast<std::uint64_t>(clock), 32 * steps};
+}
+
+// One write port: the port bit reaches the same chip.
+int DcsgBank(std::uint32_t /*type*/, int /*port*/) { return 0; }
+int DcsgPorts(std::uint32_t /*type*/) { return 1; }
+KeyLayout DcsgKeys(std::uint32_t /*type*/) { return {}; }  // no key-on register
+
+void ApplyDcsg(ChipState& state, const DeviceInfo& device, int /*port*/, unsigned reg, unsigned value,
+               WriteEffect& effect) {
+  if (reg == kGameGearStereoRegister) return;
+  unsigned command = value;
+  if (IsLatchByte(value)) {
+    state.Latch[kLatchedCommand] = value & 0xF0u;
+    if (!IsToneLatch(value)) return;
+  } else {
+    // A data byte extends whatever was latched last; only a tone latch gives it period bits.
+    command = state.Latch[kLatchedCommand];
+    if (!IsToneLatch(command)) return;
+  }
+  const unsigned channel = LatchedChannel(command);
+  std::uint32_t& period = state.Latch[kTonePeriod + channel];
+  period = IsLatchByte(value) ? (period & 0x3F0u) | Bitfield(value, 0, 4) : (period & 0x00Fu) | (Bitfield(value, 0, 6) << 4);
+  SetPitch(state, effect, static_cast<int>(channel), RatioPitch(DcsgFrequency(period, device.clock)));
+}
+
+std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<DcsgDetailDecoder>(); }
+
+}  // namespace
+
+const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg};
+
+}  // namespace tavrin

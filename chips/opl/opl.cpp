@@ -1,0 +1,289 @@
+// OPL-family register decoder: routes a write by bank and address and prints its fields (map in opl.h).
+//
+// For the register model: $B0-$B8 key their channel (port 1 of the OPL3: channels 9-17), $BD keys
+// the rhythm instruments in rhythm mode, and $A0-$A8 / $B0-$B8 set the channel's pitch:
+//   f = F * 2^B * clock / (72 * 2^20); OPL3: clock / (288 * 2^20)
+#include "chips/opl/opl.h"
+
+#include <memory>
+
+#include "chips/rhythm_letters.h"
+#include "core/bits.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kChannelsPerBank = 9;
+
+
+// Operator rows: the channel (within the bank) and operator (0 modulator, 1 carrier) of each offset.
+// The chip interleaves its 18 operators in three groups of six; -1 marks the offsets between groups.
+constexpr int kSlotOffsetCount = 22;
+constexpr std::array<int, kSlotOffsetCount> OplSlotChannelMap = {
+    0, 1, 2, 0, 1, 2, -1, -1, 3, 4, 5, 3, 4, 5, -1, -1, 6, 7, 8, 6, 7, 8};
+constexpr std::array<int, kSlotOffsetCount> OplSlotOperatorMap = {
+    0, 0, 0, 1, 1, 1, -1, -1, 0, 0, 0, 1, 1, 1, -1, -1, 0, 0, 0, 1, 1, 1};
+
+constexpr bool IsSlotOffset(unsigned offset) {
+  return offset < kSlotOffsetCount && OplSlotChannelMap[offset] >= 0;
+}
+
+// Channel rows ($A0, $B0, $C0) cover nine registers from their base.
+constexpr bool IsChannelOffset(unsigned offset) { return offset < kChannelsPerBank; }
+
+// Channel number as printed: the second bank continues after the first bank's nine channels.
+constexpr int PrintedChannel(int bank, int channelInBank) { return bank * kChannelsPerBank + channelInBank; }
+
+// $20 row.
+constexpr bool OpAmOn(unsigned v) { return Bit(v, 7); }
+constexpr bool OpVibratoOn(unsigned v) { return Bit(v, 6); }
+constexpr bool OpSustainHold(unsigned v) { return Bit(v, 5); }
+constexpr bool OpKeyScaleRate(unsigned v) { return Bit(v, 4); }
+constexpr unsigned OpMultiple(unsigned v) { return Bitfield(v, 0, 4); }
+// $40 row.
+constexpr unsigned OpKeyScaleLevel(unsigned v) { return Bitfield(v, 6, 2); }
+constexpr unsigned OpTotalLevel(unsigned v) { return Bitfield(v, 0, 6); }
+// $60 row.
+constexpr unsigned OpAttackRate(unsigned v) { return Bitfield(v, 4, 4); }
+constexpr unsigned OpDecayRate(unsigned v) { return Bitfield(v, 0, 4); }
+// $80 row.
+constexpr unsigned OpSustainLevel(unsigned v) { return Bitfield(v, 4, 4); }
+constexpr unsigned OpReleaseRate(unsigned v) { return Bitfield(v, 0, 4); }
+// $E0 row: OPL3 mode opens the third waveform bit; an OPL2-mode chip ignores it.
+constexpr unsigned OpWaveform(unsigned v, bool opl3Mode) { return Bitfield(v, 0, opl3Mode ? 3 : 2); }
+
+// $B0 row.
+constexpr bool ChKeyOn(unsigned v) { return Bit(v, 5); }
+constexpr unsigned ChBlock(unsigned v) { return Bitfield(v, 2, 3); }
+constexpr unsigned ChFNumberHigh(unsigned v) { return Bitfield(v, 0, 2); }
+// $C0 row: output i (A to D) is bit 4 + i.
+constexpr bool ChOutput(unsigned v, int output) { return Bit(v, 4 + output); }
+constexpr unsigned ChFeedback(unsigned v) { return Bitfield(v, 1, 3); }
+constexpr unsigned ChConnection(unsigned v) { return Bitfield(v, 0, 1); }
+
+// One of two fixed texts, as a bit of the value decides.
+template <FormatText WhenSet, FormatText WhenClear>
+void PrintEither(ReportSink& out, bool set) {
+  if (set) {
+    out.Print<WhenSet>();
+  } else {
+    out.Print<WhenClear>();
+  }
+}
+
+// The second bank is an OPL3-mode feature; a write to it while the device is still in OPL2 mode is
+// marked, then decoded as usual, so a driver that forgot to switch modes shows up in the report.
+void WarnIfBankIdle(ReportSink& out, const OplDeviceState& state, int bank) {
+  if (bank == 1 && state.Opl3Mode == 0) out.Print<"(Not OPL3 mode) ">();
+}
+
+// Bits 6 and 5 are the timers' flag masks on the chip; the report has always called a set one ENABLE.
+void PrintTimerControl(ReportSink& out, unsigned value) {
+  out.Print<"TIMER CONTROL">();
+  out.Print<"  TIMER1:">();
+  PrintEither<" ENABLE", " DISABLE">(out, Bit(value, 6));
+  PrintEither<" START", " STOP">(out, Bit(value, 0));
+  out.Print<"  TIMER2:">();
+  PrintEither<" ENABLE", " DISABLE">(out, Bit(value, 5));
+  PrintEither<" START", " STOP">(out, Bit(value, 1));
+  if (Bit(value, 7)) out.Print<" [TIMER RESET]">();
+}
+
+void PrintFourOperatorPairs(ReportSink& out, unsigned value) {
+  out.Print<"OPL3 4-OP MODE: CH">();
+  for (int pair = 0; pair < 6; ++pair) {
+    if (Bit(value, pair)) {
+      out.Print<" %d">(pair);
+    } else {
+      out.Print<" -">();
+    }
+  }
+}
+
+void PrintCsm(ReportSink& out, unsigned value) {
+  out.Print<"CSM:">();
+  PrintEither<" ON", " OFF">(out, Bit(value, 7));
+  out.Print<"NOTE SELECT:">();
+  PrintEither<" ON", " OFF">(out, Bit(value, 6));
+}
+
+// Registers $00-$1F: test, timers, the bank-1 mode switches and CSM. Each bank has its own few.
+void DecodeSystem(ReportSink& out, OplDeviceState& state, int bank, unsigned reg, unsigned value) {
+  if (bank == 0) {
+    switch (reg) {
+      case 0x01:
+        out.Print<"TEST=$%02x ">(value);
+        if (Bit(value, 5)) out.Print<"[WAVE FORM SELECT ON]">();
+        return;
+      case 0x02: out.Print<"TIMER1=%3d">(value); return;
+      case 0x03: out.Print<"TIMER2=%3d">(value); return;
+      case 0x04: PrintTimerControl(out, value); return;
+      case 0x08: PrintCsm(out, value); return;
+      default: return;
+    }
+  }
+  switch (reg) {
+    case 0x01: out.Print<"TEST=$%02x ">(Bitfield(value, 0, 6)); return;
+    case 0x04:
+      WarnIfBankIdle(out, state, bank);
+      PrintFourOperatorPairs(out, value);
+      return;
+    case 0x05:
+      state.Opl3Mode = Bitfield(value, 0, 1);
+      PrintEither<"[OPL3 mode]", "[OPL2 mode]">(out, state.Opl3Mode != 0);
+      return;
+    default: return;
+  }
+}
+
+// Rows $20, $40, $60, $80 and $E0: one register per operator.
+void DecodeOperator(ReportSink& out, const OplDeviceState& state, int bank, unsigned reg, unsigned value) {
+  const unsigned row = reg & 0xE0;
+  const unsigned offset = reg & 0x1F;
+  if (!IsSlotOffset(offset)) return;
+  WarnIfBankIdle(out, state, bank);
+  const int channel = PrintedChannel(bank, OplSlotChannelMap[offset]);
+  const int op = OplSlotOperatorMap[offset] + 1;
+  switch (row) {
+    case 0x20:
+      out.Print<"FM#%02d op=%d ML=%d">(channel, op, OpMultiple(value));
+      if (OpAmOn(value)) out.Print<" AM">();
+      if (OpVibratoOn(value)) out.Print<" VIB">();
+      if (OpSustainHold(value)) out.Print<" EG">();
+      if (OpKeyScaleRate(value)) out.Print<" KSR">();
+      return;
+    case 0x40:
+      out.Print<"FM#%02d op=%d TL=%d KSL=%d">(channel, op, OpTotalLevel(value), OpKeyScaleLevel(value));
+      return;
+    case 0x60:
+      out.Print<"FM#%02d op=%d AR=%d DR=%d">(channel, op, OpAttackRate(value), OpDecayRate(value));
+      return;
+    case 0x80:
+      out.Print<"FM#%02d op=%d RR=%d SL=%d">(channel, op, OpReleaseRate(value), OpSustainLevel(value));
+      return;
+    default:  // 0xE0
+      out.Print<"FM#%02d op=%d WAVEFORM=%d">(channel, op, OpWaveform(value, state.Opl3Mode != 0));
+      return;
+  }
+}
+
+// Rows $A0 and $B0 (the pitch latch and key) and, in bank 0 only, $BD.
+void DecodeFrequency(ReportSink& out, OplDeviceState& state, int bank, unsigned reg, unsigned value) {
+  if (reg == 0xBD) {
+    if (bank != 0) return;
+    if (Bit(value, 7)) out.Print<"[AM DEPTH] ">();
+    if (Bit(value, 6)) out.Print<"[VIB DEPTH] ">();
+    PrintRhythmMode(out, value);
+    return;
+  }
+  const unsigned offset = reg & 0x0F;
+  if (!IsChannelOffset(offset)) return;
+  const int channel = PrintedChannel(bank, static_cast<int>(offset));
+  unsigned& fnumber = state.FNumber[static_cast<unsigned>(channel)];
+  WarnIfBankIdle(out, state, bank);
+  if (reg < 0xB0) {
+    fnumber = (fnumber & 0x300u) | value;
+    out.Print<"FM#%02d F-NUM1=$%02x">(channel, value);
+    return;
+  }
+  fnumber = (ChFNumberHigh(value) << 8) | (fnumber & 0xFFu);
+  out.Print<"FM#%02d BLOCK=%d F-NUM2=$%02x($%03x) Key-">(channel, ChBlock(value), ChFNumberHigh(value),
+                                                        fnumber);
+  PrintEither<"ON", "OFF">(out, ChKeyOn(value));
+}
+
+// Row $C0: connection, feedback and the OPL3's four outputs.
+void DecodeConnection(ReportSink& out, const OplDeviceState& state, int bank, unsigned reg, unsigned value) {
+  const unsigned offset = reg & 0x1F;
+  if (!IsChannelOffset(offset)) return;
+  WarnIfBankIdle(out, state, bank);
+  out.Print<"FM#%02d CONNECT=%d FB=%d  OUTPUT CH:">(PrintedChannel(bank, static_cast<int>(offset)),
+                                                  ChConnection(value), ChFeedback(value));
+  constexpr char kOutputLetters[] = "ABCD";
+  for (int output = 0; output < 4; ++output) {
+    if (ChOutput(value, output)) {
+      out.Print<" %c">(kOutputLetters[output]);
+    } else {
+      out.Print<" -">();
+    }
+  }
+}
+
+}  // namespace
+
+OplDeviceState& OplDetailDecoder::State(int device) {
+  if (device < 0 || device >= kDeviceIndexCount) {
+    outOfRange_ = OplDeviceState{};
+    return outOfRange_;
+  }
+  return states_[static_cast<unsigned>(device)];
+}
+
+void OplDetailDecoder::Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) {
+  if (reg > 0xFF) return;
+  const int bank = port & 1;
+  OplDeviceState& state = State(device);
+  switch (reg & 0xE0) {
+    case 0x00: DecodeSystem(out, state, bank, reg, value); return;
+    case 0x20:
+    case 0x40:
+    case 0x60:
+    case 0x80:
+    case 0xE0: DecodeOperator(out, state, bank, reg, value); return;
+    case 0xA0: DecodeFrequency(out, state, bank, reg, value); return;
+    case 0xC0: DecodeConnection(out, state, bank, reg, value); return;
+  }
+}
+
+// ---- The family ----------------------------------------------------------------------------------
+
+namespace {
+
+constexpr std::uint32_t kOpl3 = static_cast<std::uint32_t>(DeviceType::Opl3);
+constexpr unsigned kOplDivider = 72;
+constexpr unsigned kOpl3Divider = 288;  // the OPL3 runs from four times the clock of an OPL2
+constexpr int kFractionBits = 20;
+
+constexpr bool IsChannelRow(unsigned reg, unsigned rowBase) {
+  return reg >= rowBase && reg < rowBase + kChannelsPerBank;
+}
+
+// Only the OPL3 has a second bank; port 1 of an OPL or OPL2 reaches nothing.
+int OplBank(std::uint32_t type, int port) { return port == 0 || type == kOpl3 ? port : -1; }
+int OplPorts(std::uint32_t type) { return type == kOpl3 ? 2 : 1; }
+KeyLayout OplKeys(std::uint32_t type) {
+  return {type == kOpl3 ? 2 * kChannelsPerBank : kChannelsPerBank, kRhythmKeyNames, true};
+}
+
+void ApplyOpl(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
+              WriteEffect& effect) {
+  const int bankBase = port != 0 ? kChannelsPerBank : 0;
+  if (reg == 0xBD) {
+    if (port == 0) ApplyRhythmKeys(state, effect, value);
+    return;
+  }
+  unsigned row = 0;
+  if (IsChannelRow(reg, 0xA0)) {
+    row = reg - 0xA0;
+  } else if (IsChannelRow(reg, 0xB0)) {
+    row = reg - 0xB0;
+    HoldKeys(state, effect, bankBase + static_cast<int>(row), Bit(value, 5) ? 1 : 0);
+  } else {
+    return;
+  }
+  const auto& bank = state.Registers[static_cast<std::size_t>(port)];
+  const unsigned high = bank[0xB0 + row];
+  const unsigned fnumber = (Bitfield(high, 0, 2) << 8) | bank[0xA0 + row];
+  SetPitch(state, effect, bankBase + static_cast<int>(row),
+           PhaseStepPitch(fnumber, Bitfield(high, 2, 3), device.clock,
+                          device.type == kOpl3 ? kOpl3Divider : kOplDivider, kFractionBits));
+}
+
+std::unique_ptr<DetailDecoder> MakeOplAnnotator() { return std::make_unique<OplDetailDecoder>(); }
+
+}  // namespace
+
+const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl};
+
+}  // namespace tavrin

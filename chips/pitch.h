@@ -1,0 +1,50 @@
+// Pitch as the chips set it (exact fractions where the rule allows), and its text: note name and hertz.
+#pragma once
+
+#include <cstdint>
+
+#include "core/report_sink.h"
+
+namespace tavrin {
+
+// A frequency in hertz as an exact fraction: every rule but the OPM's is a ratio of integers, so the
+// printed hundredths can round exactly at the half instead of at a binary neighbour of it.
+struct Frequency {
+  std::uint64_t numerator = 0;
+  std::uint64_t denominator = 1;
+};
+
+// The pitch one channel is set to.
+struct Pitch {
+  enum class Rule : std::uint8_t {
+    None,   // never set
+    Ratio,  // `frequency` holds it exactly (0 / anything: silent)
+    Opm,    // exponential: `semitones` above A4 at the OPM reference clock, scaled by `clock`
+  };
+  Rule rule = Rule::None;
+  Frequency frequency;
+  double semitones = 0.0;
+  std::int32_t clock = 0;
+};
+
+// A clock of 0 or less (a broken or hostile device record) sounds nothing: frequency 0.
+constexpr bool ClockUsable(std::int32_t clock) { return clock > 0; }
+
+// Phase-step rule of the FM chips: F * 2^B * clock / (divider * 2^fractionBits). F stays below 2^11
+// and B below 8, so the numerator stays below 2^49 and leaves room for the hundredths.
+constexpr Pitch PhaseStepPitch(unsigned fnumber, unsigned block, std::int32_t clock, unsigned divider,
+                               int fractionBits) {
+  if (!ClockUsable(clock)) return Pitch{Pitch::Rule::Ratio, {}, 0.0, clock};
+  return Pitch{Pitch::Rule::Ratio,
+               {(std::uint64_t{fnumber} << block) * static_cast<std::uint64_t>(clock),
+                std::uint64_t{divider} << fractionBits},
+               0.0, clock};
+}
+
+constexpr Pitch RatioPitch(Frequency f) { return Pitch{Pitch::Rule::Ratio, f, 0.0, 0}; }
+
+// " => C4-1c 261.52Hz": the MIDI key nearest to the pitch, its octave in scientific pitch notation,
+// the distance in cents, and the frequency in hundredths of a hertz; " => --- 0.00Hz" for silence.
+void WritePitch(ReportSink& out, const Pitch& pitch);
+
+}  // namespace tavrin

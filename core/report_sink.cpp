@@ -1,0 +1,63 @@
+// Block buffering of the report writer, and the one conversion that is not worth inlining (%f).
+#include "core/report_sink.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace tavrin {
+
+ReportSink::ReportSink(ReportTarget& target)
+    : target_(target), buffer_(new char[kBlockSize]), capacity_(kBlockSize) {}
+
+void ReportSink::MakeRoom(std::size_t bound) {
+  Flush();
+  if (capacity_ < bound) {
+    // Only a field of unusual length gets here; the block grows once and stays.
+    buffer_.reset(new char[bound]);
+    capacity_ = bound;
+  }
+}
+
+void ReportSink::Append(std::string_view text) {
+  char* out = Reserve(text.size());
+  std::memcpy(out, text.data(), text.size());
+  used_ += text.size();
+}
+
+bool ReportSink::Flush() {
+  if (used_ > 0) {
+    if (!failed_ && !target_.Write(buffer_.get(), used_)) failed_ = true;
+    flushedBytes_ += used_;
+    used_ = 0;
+  }
+  return !failed_;
+}
+
+char* ReportSink::EmitDouble(char* out, const format_detail::Field& f, double value) {
+  char text[340];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+  std::string_view body(text, static_cast<std::size_t>(result.ptr - text));
+  const bool negative = !body.empty() && body.front() == '-';
+  if (negative) body.remove_prefix(1);
+  const bool special = body == "inf" || body == "nan";
+  const std::size_t length = body.size() + (negative ? 1 : 0);
+  const std::size_t width = static_cast<std::size_t>(f.width);
+  std::size_t fill = width > length ? width - length : 0;
+  if (!f.leftAlign && (!f.zeroPad || special)) {
+    std::memset(out, ' ', fill);
+    out += fill;
+    fill = 0;
+  }
+  if (negative) *out++ = '-';
+  if (!f.leftAlign) {
+    std::memset(out, '0', fill);
+    out += fill;
+    fill = 0;
+  }
+  std::memcpy(out, body.data(), body.size());
+  out += body.size();
+  std::memset(out, ' ', fill);
+  return out + fill;
+}
+
+}  // namespace tavrin

@@ -1,0 +1,38 @@
+// Timestamp arithmetic: wrapping 32-bit products, truncating division, remainders signed as the dividend.
+#include "core/timestamp.h"
+
+#include <limits>
+
+namespace tavrin {
+
+namespace {
+
+std::int32_t WrappingMul(std::int32_t a, std::uint32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * b);
+}
+
+// INT32_MIN / -1 does not fit; it wraps to INT32_MIN, as 32-bit hardware division would give.
+std::int32_t Div(std::int32_t a, std::int32_t b) {
+  if (b == -1) return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(a));
+  return a / b;
+}
+std::int32_t Mod(std::int32_t a, std::int32_t b) { return b == -1 ? 0 : a % b; }
+
+}  // namespace
+
+void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denominator) {
+  const std::int32_t perHour = WrappingMul(denominator, 3600);
+  if (perHour == 0) {
+    out.Print<"--:--:--.---">();
+    return;
+  }
+  // perHour != 0 implies perMinute != 0 and denominator != 0 (3600 holds every factor 2 that 60 has).
+  const std::int32_t perMinute = WrappingMul(denominator, 60);
+  const std::int32_t hours = Div(elapsed, perHour);
+  const std::int32_t minutes = Div(Mod(elapsed, perHour), perMinute);
+  const std::int32_t seconds = Div(Mod(elapsed, perMinute), denominator);
+  const std::int32_t fraction = Mod(Mod(elapsed, perMinute), denominator);
+  out.Print<"%02d:%02d:%02d.%03d">(hours, minutes, seconds, fraction);
+}
+
+}  // namespace tavrin

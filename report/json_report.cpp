@@ -1,0 +1,226 @@
+// JSON Lines output: the head object, the command objects (with the report's annotation text under -v),
+// and with --stats a closing statistics object.
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "formats/s98/dump_walker.h"
+#include "formats/s98/s98_sections.h"
+#include "formats/s98/tags.h"
+#include "report/report.h"
+#include "report/walk.h"
+
+namespace tavrin {
+
+namespace {
+
+// Keys stay in the order they are set, so lines read the same way every time.
+using Json = nlohmann::ordered_json;
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// One object per line; text that is not UTF-8 is replaced rather than refused.
+void WriteLine(ReportSink& out, const Json& line) {
+  out.Append(line.dump(-1, ' ', false, Json::error_handler_t::replace));
+  out.Print<"\n">();
+}
+
+double SecondsOf(std::uint64_t ticks, const TickRate& rate) {
+  return static_cast<double>(ticks) * rate.numerator / rate.denominator;
+}
+
+Json HeadObject(const ReportInput& input) {
+  const S98Header& h = input.info.header;
+  Json line;
+  line["type"] = "head";
+  line["file"] = std::string(input.fileName);
+  line["version"] = std::string(1, static_cast<char>(h.version));
+  line["timerNumerator"] = h.timerNumerator;
+  line["timerDenominator"] = h.timerDenominator;
+  line["tagOffset"] = h.tagOffset;
+  line["dataOffset"] = h.dataOffset;
+  line["loopOffset"] = h.loopOffset;
+  line["deviceCount"] = h.deviceCount;
+  Json devices = Json::array();
+  const std::size_t entries = input.info.devices.empty() ? 1 : input.info.devices.size();
+  for (std::size_t i = 0; i < entries; ++i) {
+    const DeviceInfo& d = input.info.devices.empty() ? kDefaultDevice : input.info.devices[i];
+    Json device;
+    device["device"] = i;  // as the dump numbers it (#00 up)
+    device["type"] = d.type;
+    device["name"] = std::string(DeviceName(d.type));
+    device["clock"] = d.clock;
+    device["pan"] = d.pan;
+    devices.push_back(std::move(device));
+  }
+  line["devices"] = std::move(devices);
+  if (input.plan.tags) {
+    const TagBlock tag = ReadTagBlock(input.in, h);
+    if (tag.form == TagBlock::Form::None) {
+      line["tag"] = nullptr;
+    } else {
+      Json t;
+      t["format"] = std::string(TagFormatText(tag));
+      t["lines"] = tag.lines;
+      t["notes"] = tag.notes;
+      line["tag"] = std::move(t);
+    }
+  }
+  return line;
+}
+
+std::string_view EndKindName(DumpStats::EndKind kind) {
+  switch (kind) {
+    case DumpStats::EndKind::NoCommand:
+      return "no-command";
+    case DumpStats::EndKind::EndCommand:
+      return "end-command";
+    case DumpStats::EndKind::Cut:
+      return "cut";
+    case DumpStats::EndKind::TagBound:
+      return "tag-offset";
+    case DumpStats::EndKind::EndOfFile:
+      return "end-of-file";
+  }
+  return "end-of-file";
+}
+
+Json StatsObject(const DumpStats& stats) {
+  Json line;
+  line["type"] = "stats";
+  line["counted"] = stats.selective() ? "shown" : "all";
+  line["commands"] = stats.commands();
+  line["writes"] = stats.writes();
+  line["waits"] = stats.waits();
+  line["waitTicks"] = stats.waitTicks();
+  line["durationTicks"] = stats.totalTicks();
+  line["durationSeconds"] = stats.Seconds(stats.totalTicks());
+  if (stats.loopFound()) {
+    Json loop;
+    loop["offset"] = stats.loopOffset();
+    loop["tick"] = stats.loopTick();
+    loop["seconds"] = stats.Seconds(stats.loopTick());
+    loop["lengthTicks"] = stats.totalTicks() - stats.loopTick();
+    loop["lengthSeconds"] = stats.Seconds(stats.totalTicks() - stats.loopTick());
+    line["loop"] = std::move(loop);
+  } else {
+    line["loop"] = nullptr;
+  }
+  line["end"] = Json{{"kind", std::string(EndKindName(stats.endKind()))}, {"offset", stats.endOffset()}};
+  Json devices = Json::array();
+  for (const DumpStats::DeviceRow& row : stats.Devices()) {
+    Json device;
+    device["device"] = row.device;
+    device["name"] = std::string(row.name);
+    device["writes"] = {row.writes[0], row.writes[1]};
+    if (row.hasKeyOn) {
+      Json keyOn = Json::object();
+      for (const DumpStats::KeyOnCount& k : row.keyOns) keyOn[k.label] = k.count;
+      device["keyOn"] = std::move(keyOn);
+    }
+    Json registers = Json::array();
+    for (const DumpStats::RegisterCount& r : row.registers) {
+      registers.push_back(Json{{"port", r.port}, {"register", r.reg}, {"count", r.count}});
+    }
+    device["registers"] = std::move(registers);
+    devices.push_back(std::move(device));
+  }
+  line["devices"] = std::move(devices);
+  return line;
+}
+
+std::string_view KindName(const Command& cmd) {
+  switch (cmd.kind) {
+    case CommandKind::Write:
+      return "write";
+    case CommandKind::Wait:
+      return "wait";
+    case CommandKind::End:
+      return "end";
+    case CommandKind::Cut:
+      return "cut";
+  }
+  return "cut";
+}
+
+class JsonWriter {
+ public:
+  JsonWriter(ReportSink& out, ByteReader& in, CommandSource& source, WalkContext& ctx)
+      : out_(out), in_(in), source_(source), ctx_(ctx) {}
+
+  void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t ticksBefore) {
+    // A line counts the ticks of its own wait.
+    const std::uint64_t ticks =
+        ticksBefore + (cmd.kind == CommandKind::Wait ? static_cast<std::uint32_t>(cmd.ticks) : 0u);
+    // The command's first keys are written here, so its raw bytes (a wait count may run to gigabytes)
+    // stream out instead of being built as one string.
+    out_.Print<"{\"type\":\"command\",\"offset\":%d,\"bytes\":\"">(cmd.offset);
+    PutHex(cmd.command);
+    if (cmd.countLength != 0) ForEachCountByte(source_, cmd, [this](std::uint8_t b) { PutHex(b); });
+    if (cmd.kind == CommandKind::Write) {
+      PutHex(cmd.reg);
+      PutHex(cmd.value);
+    } else if (cmd.kind == CommandKind::Cut && IsRegisterCommand(cmd)) {
+      // A cut register write holds only its first byte; the one or two bytes the file still has
+      // after it are read again (the walk is over by then).
+      std::uint8_t tail[2];
+      in_.Seek(static_cast<std::uint64_t>(static_cast<std::uint32_t>(cmd.offset)) + 1);
+      const std::size_t got = in_.Read(tail, sizeof tail);
+      for (std::size_t i = 0; i < got; ++i) PutHex(tail[i]);
+    }
+    out_.Print<"\"">();
+    Json line;
+    line["kind"] = KindName(cmd);
+    if (IsRegisterCommand(cmd)) {
+      line["device"] = cmd.device;
+      line["port"] = cmd.port;
+      if (cmd.kind == CommandKind::Write) {
+        line["register"] = cmd.reg;
+        line["value"] = cmd.value;
+      }
+      line["name"] = std::string(ctx_.Name(cmd.device));
+    }
+    if (cmd.kind == CommandKind::Wait) line["wait"] = static_cast<std::uint32_t>(cmd.ticks);
+    line["ticks"] = ticks;
+    line["elapsed"] = SecondsOf(ticks, ctx_.head.rate);
+    line["loop"] = cmd.atLoop;
+    if (cmd.kind == CommandKind::Write && ctx_.plan.annotate) {
+      ctx_.Annotate(capture_, cmd, effect);
+      capture_.Flush();
+      line["annotation"] = std::move(captured_.text);
+      captured_.text.clear();
+    }
+    // The rest of the object, its opening brace replaced by the comma after "bytes".
+    std::string rest = line.dump(-1, ' ', false, Json::error_handler_t::replace);
+    rest[0] = ',';
+    out_.Append(rest);
+    out_.Print<"\n">();
+  }
+
+ private:
+  void PutHex(std::uint8_t byte) {
+    const char text[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 15u]};
+    out_.Append(std::string_view(text, 2));
+  }
+
+  ReportSink& out_;
+  ByteReader& in_;
+  CommandSource& source_;
+  WalkContext& ctx_;
+  // The annotation of one write, collected as the report would write it, then taken out.
+  StringTarget captured_;
+  ReportSink capture_{captured_};
+};
+
+}  // namespace
+
+void WriteJsonReport(ReportSink& out, const ReportInput& input) {
+  WriteLine(out, HeadObject(input));
+  WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
+  DumpWalker walker(input.in, input.info.header);
+  JsonWriter writer(out, input.in, walker, ctx);
+  Walk(walker, ctx, input.window, writer);
+  if (ctx.stats) WriteLine(out, StatsObject(*ctx.stats));
+}
+
+}  // namespace tavrin

@@ -1,0 +1,45 @@
+// What a conversion is asked to show: the options as typed, and the plan of one walk derived from them once.
+#pragma once
+
+#include <cstdint>
+
+#include "report/selection.h"
+
+namespace tavrin {
+
+enum class ReportFormat : std::uint8_t {
+  Text,       // the report: header section, device list, dump lines with CR LF
+  JsonLines,  // --json: one JSON object per line (head, then one per command), LF line ends
+};
+
+struct ConversionOptions {
+  bool verbose = false;           // -v: annotate every register write
+  bool skipVersionCheck = false;  // -f: accept any version byte
+  bool notes = false;             // --notes: after each pitch-setting write, the note and frequency it sets
+  // The options below leave the report as it is when they are left at their defaults.
+  DumpSelection selection{};  // --from, --to, --device: the dump lines shown
+  bool tags = false;          // --tags: the tag block, after the information section
+  bool stats = false;         // --stats: counts, duration and loop, after the dump section
+  ReportFormat format = ReportFormat::Text;
+};
+
+// What one walk does, decided once from the options; the writers and sections read this, never the
+// options themselves.
+struct WalkPlan {
+  explicit WalkPlan(const ConversionOptions& options)
+      : annotate(options.verbose || options.notes),
+        notes(options.notes),
+        tags(options.tags),
+        stats(options.stats),
+        selective(options.selection.Active()),
+        model(options.notes || options.stats) {}
+
+  bool annotate;   // run the annotators (-v; --notes shows their text too)
+  bool notes;      // the note a pitch write sets
+  bool tags;       // the tag section
+  bool stats;      // the statistics section (walks the whole dump)
+  bool selective;  // a window or device filter hides some lines
+  bool model;      // the register model is kept (what notes and statistics read)
+};
+
+}  // namespace tavrin

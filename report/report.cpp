@@ -1,0 +1,28 @@
+// The table of output formats.
+#include "report/report.h"
+
+#include <array>
+
+namespace tavrin {
+
+namespace {
+
+constexpr std::array<ReportWriter, 2> kReportWriters = {{
+    {ReportFormat::Text, ".txt", WriteTextReport},         // the report: CR LF lines
+    {ReportFormat::JsonLines, ".jsonl", WriteJsonReport},  // --json: one object per line, LF
+}};
+
+}  // namespace
+
+const ReportWriter& WriterFor(ReportFormat format) {
+  for (const ReportWriter& writer : kReportWriters) {
+    if (writer.format == format) return writer;
+  }
+  return kReportWriters[0];
+}
+
+void WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format) {
+  WriterFor(format).Write(out, input);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,40 @@
+// A whole report of one log, in the output format the options name, from one walk.
+#pragma once
+
+#include <string_view>
+
+#include "core/byte_reader.h"
+#include "core/report_sink.h"
+#include "formats/s98/s98.h"
+#include "report/options.h"
+#include "report/selection.h"
+
+namespace tavrin {
+
+// One log as the writers see it. `in` stands at the end of the device records.
+struct ReportInput {
+  ByteReader& in;
+  const S98Info& info;
+  std::string_view fileName;
+  const WalkPlan& plan;
+  const DumpWindow& window;
+};
+
+// One output format: its writer, and how files of it are named beside the input.
+struct ReportWriter {
+  ReportFormat format;
+  std::string_view extension;  // ".txt", ".jsonl"
+  void (*Write)(ReportSink& out, const ReportInput& input);
+};
+
+// The writer of a format (every ReportFormat has one).
+const ReportWriter& WriterFor(ReportFormat format);
+
+// Writes the report of `input` in `format`.
+void WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format);
+
+// The writers, one per format.
+void WriteTextReport(ReportSink& out, const ReportInput& input);
+void WriteJsonReport(ReportSink& out, const ReportInput& input);
+
+}  // namespace tavrin

@@ -1,0 +1,205 @@
+// Counting a dump for --stats, and the "[ Statistics ]" section. Key-ons are the register model's:
+// each chip family says which writes key which channel or rhythm instrument.
+#include "report/stats.h"
+
+#include <bit>  // std::countr_zero
+#include <charconv>
+
+#include "chips/dispatch.h"
+#include "core/timestamp.h"
+
+namespace tavrin {
+
+namespace {
+
+constexpr int kPorts = 2;
+constexpr int kRegisters = 256;
+
+// A 64-bit count as text for a %s field (the report writer's %d is 32-bit).
+class Count {
+ public:
+  explicit Count(std::uint64_t value) {
+    const auto result = std::to_chars(text_, text_ + sizeof text_, value);
+    size_ = static_cast<std::size_t>(result.ptr - text_);
+  }
+  std::string_view View() const { return {text_, size_}; }
+
+ private:
+  char text_[24];
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool selective)
+    : head_(head),
+      devices_(devices),
+      selective_(selective),
+      portWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts)),
+      registerWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts * kRegisters)),
+      keyOns_(static_cast<std::size_t>(kDeviceIndexCount * kKeySlots)) {}
+
+void DumpStats::Observe(const Command& cmd, bool shown, const WriteEffect& effect) {
+  if (cmd.atLoop && !loopFound_) {
+    loopFound_ = true;
+    loopTick_ = totalTicks_;
+  }
+  if (cmd.kind == CommandKind::Wait) totalTicks_ += static_cast<std::uint32_t>(cmd.ticks);
+  any_ = true;
+  last_ = cmd;
+  if (!shown) return;
+  ++commands_;
+  if (cmd.kind == CommandKind::Wait) {
+    ++waits_;
+    waitTicks_ += static_cast<std::uint32_t>(cmd.ticks);
+  } else if (cmd.kind == CommandKind::Write) {
+    ++writes_;
+    const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
+    ++portWrites_[slot];
+    ++registerWrites_[slot * kRegisters + cmd.reg];
+    for (std::uint32_t keyed = effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
+      ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
+    }
+  }
+}
+
+void DumpStats::Finish(std::int32_t endBound) {
+  if (!any_) {
+    endKind_ = EndKind::NoCommand;
+    endOffset_ = head_.dataOffset;
+    return;
+  }
+  endOffset_ = last_.offset;
+  if (last_.kind == CommandKind::End) {
+    endKind_ = EndKind::EndCommand;
+  } else if (last_.kind == CommandKind::Cut) {
+    endKind_ = EndKind::Cut;
+  } else {
+    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(last_.offset) +
+                                                static_cast<std::uint32_t>(CommandLength(last_)));
+    // A command that starts before the tag may reach into it; the bound is what stopped the walk.
+    endKind_ = next >= endBound ? EndKind::TagBound : EndKind::EndOfFile;
+    endOffset_ = endKind_ == EndKind::TagBound ? endBound : next;
+  }
+}
+
+double DumpStats::Seconds(std::uint64_t ticks) const {
+  return static_cast<double>(ticks) * head_.rate.numerator / head_.rate.denominator;
+}
+
+// Elapsed time in the dump's own 32-bit units, so the times here read like the dump's timestamps.
+std::int32_t DumpStats::ElapsedOf(std::uint64_t ticks) const {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) *
+                                   static_cast<std::uint32_t>(head_.rate.numerator));
+}
+
+std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
+  std::vector<DeviceRow> rows;
+  for (int d = 0; d < kDeviceIndexCount; ++d) {
+    const auto i = static_cast<std::size_t>(d);
+    const DeviceInfo* info = devices_.Find(d);
+    DeviceRow row;
+    row.device = d;
+    row.name = info != nullptr ? DeviceName(info->type) : kUnknownDeviceName;
+    row.writes = {portWrites_[i * kPorts], portWrites_[i * kPorts + 1]};
+    if (!devices_.listed[i] && row.writes[0] == 0 && row.writes[1] == 0) continue;
+    const ChipFamily* family = info != nullptr ? FamilyOf(info->type) : nullptr;
+    const KeyLayout keys = family != nullptr ? family->Keys(info->type) : KeyLayout{};
+    row.hasKeyOn = keys.channels > 0;
+    const std::uint32_t* counts = &keyOns_[i * kKeySlots];
+    for (int c = 0; c < keys.channels; ++c) {
+      row.keyOns.push_back(KeyOnCount{"FM#" + std::to_string(c), counts[c]});
+    }
+    const std::size_t rhythm = keys.rhythm.size();
+    for (std::size_t k = 0; k < rhythm; ++k) {
+      const std::size_t bit = keys.rhythmFromTop ? rhythm - 1 - k : k;
+      row.keyOns.push_back(KeyOnCount{std::string(keys.rhythm[bit]), counts[kChannelSlots + bit]});
+    }
+    for (int port = 0; port < kPorts; ++port) {
+      const std::uint32_t* regs =
+          &registerWrites_[(i * kPorts + static_cast<std::size_t>(port)) * kRegisters];
+      for (unsigned r = 0; r < kRegisters; ++r) {
+        if (regs[r] != 0) row.registers.push_back(RegisterCount{port, r, regs[r]});
+      }
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void DumpStats::Write(ReportSink& out) const {
+  const std::int32_t denominator = head_.rate.denominator;
+  out.Print<"\r\n[ Statistics ]\r\n">();
+  if (selective_) {
+    out.Print<
+        "Counted        = the commands shown in the dump section (duration and loop: the whole dump)\r\n">();
+  } else {
+    out.Print<"Counted        = every command\r\n">();
+  }
+  out.Print<"Commands       = %s\r\n">(Count(commands_).View());
+  out.Print<"Writes         = %s\r\n">(Count(writes_).View());
+  out.Print<"Waits          = %s (%s ticks)\r\n">(Count(waits_).View(), Count(waitTicks_).View());
+  out.Print<"Duration       = %s ticks  ">(Count(totalTicks_).View());
+  FormatTimestamp(out, ElapsedOf(totalTicks_), denominator);
+  out.Print<"\r\n">();
+  out.Print<"Loop Start     = 0x%08x">(head_.loopOffset);
+  if (head_.loopOffset == 0 && !loopFound_) {
+    out.Print<" (no loop)\r\n">();
+  } else if (!loopFound_) {
+    out.Print<" (no command starts there)\r\n">();
+  } else {
+    out.Print<"  tick %s  ">(Count(loopTick_).View());
+    FormatTimestamp(out, ElapsedOf(loopTick_), denominator);
+    out.Print<"\r\nLoop Length    = %s ticks  ">(Count(totalTicks_ - loopTick_).View());
+    FormatTimestamp(out, ElapsedOf(totalTicks_ - loopTick_), denominator);
+    out.Print<"\r\n">();
+  }
+  switch (endKind_) {
+    case EndKind::NoCommand:
+      out.Print<"Stream End     = no command at the data offset 0x%08x\r\n">(endOffset_);
+      break;
+    case EndKind::EndCommand:
+      out.Print<"Stream End     = end command at 0x%08x\r\n">(endOffset_);
+      break;
+    case EndKind::Cut:
+      out.Print<"Stream End     = cut short inside the command at 0x%08x\r\n">(endOffset_);
+      break;
+    case EndKind::TagBound:
+      out.Print<"Stream End     = tag offset 0x%08x (no end command)\r\n">(endOffset_);
+      break;
+    case EndKind::EndOfFile:
+      out.Print<"Stream End     = end of the file at 0x%08x (no end command)\r\n">(endOffset_);
+      break;
+  }
+
+  for (const DeviceRow& row : Devices()) {
+    out.Print<"\r\n#%02d %-16s writes %s (port 0: %s, port 1: %s)\r\n">(
+        row.device, row.name, Count(row.writes[0] + row.writes[1]).View(), Count(row.writes[0]).View(),
+        Count(row.writes[1]).View());
+    if (row.hasKeyOn) {
+      out.Print<"    key-on ">();
+      for (const KeyOnCount& k : row.keyOns) out.Print<" %s=%s">(k.label, Count(k.count).View());
+      out.Print<"\r\n">();
+    }
+    // Sixteen registers a line, continuation lines indented under the first.
+    int lastPort = -1;
+    int onLine = 0;
+    for (const RegisterCount& r : row.registers) {
+      if (r.port != lastPort || onLine == 16) {
+        if (lastPort >= 0) out.Print<"\r\n">();
+        if (r.port != lastPort) {
+          out.Print<"    port %d ">(r.port);
+        } else {
+          out.Print<"           ">();
+        }
+        lastPort = r.port;
+        onLine = 0;
+      }
+      out.Print<" $%02x=%s">(r.reg, Count(r.count).View());
+      ++onLine;
+    }
+    if (lastPort >= 0) out.Print<"\r\n">();
+  }
+}
+
+}  // namespace tavrin

@@ -1,0 +1,66 @@
+// The text report: the log's head sections, one line per command with its annotation, the statistics.
+#include "core/timestamp.h"
+#include "formats/s98/dump_walker.h"
+#include "formats/s98/s98_sections.h"
+#include "formats/s98/tags.h"
+#include "report/report.h"
+#include "report/walk.h"
+
+namespace tavrin {
+
+namespace {
+
+class TextWriter {
+ public:
+  TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx) : out_(out), source_(source), ctx_(ctx) {}
+
+  void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
+    out_.Print<"%08x : %02x ">(cmd.offset, cmd.command);
+    if (cmd.countLength != 0) ForEachCountByte(source_, cmd, [this](std::uint8_t b) { out_.Print<"%02x ">(b); });
+    switch (cmd.kind) {
+      case CommandKind::Wait:
+        if (cmd.countLength == 0) {
+          out_.Print<"\t\t[ SYNC 1 (%d)]\t">(cmd.tickCount);
+        } else {
+          out_.Print<"\t[ SYNC %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
+        }
+        FormatTimestamp(out_, cmd.elapsed, ctx_.head.rate.denominator);
+        break;
+      case CommandKind::End:
+        if (ctx_.head.loopOffset != 0) {
+          out_.Print<"\t\t[ LOOP OFFSET=%08x ]">(ctx_.head.loopOffset);
+        } else {
+          out_.Print<"\t\t[ END ]">();
+        }
+        break;
+      case CommandKind::Write:
+        out_.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, ctx_.Name(cmd.device));
+        ctx_.Annotate(out_, cmd, effect);
+        break;
+      case CommandKind::Cut:
+        break;
+    }
+    if (cmd.atLoop) out_.Print<" *** LOOP POINT ***">();
+    out_.Print<"\r\n">();
+  }
+
+ private:
+  ReportSink& out_;
+  CommandSource& source_;
+  WalkContext& ctx_;
+};
+
+}  // namespace
+
+void WriteTextReport(ReportSink& out, const ReportInput& input) {
+  WriteInformationSection(out, input.info, input.fileName);
+  if (input.plan.tags) WriteTagSection(out, ReadTagBlock(input.in, input.info.header));
+  WriteDeviceList(out, input.info);
+  WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
+  DumpWalker walker(input.in, input.info.header);
+  TextWriter writer(out, walker, ctx);
+  Walk(walker, ctx, input.window, writer);
+  if (ctx.stats) ctx.stats->Write(out);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,100 @@
+// The one walk of a report: every command from the log's reader, through the selection, the register
+// model and the statistics, to the writer of the chosen output format.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "core/command.h"
+#include "core/device.h"
+#include "core/report_sink.h"
+#include "model/register_model.h"
+#include "report/options.h"
+#include "report/selection.h"
+#include "report/stats.h"
+
+namespace tavrin {
+
+// What one walk keeps for its writer: what each device index is called, its annotator, the register
+// model and the statistics (each only where the plan asks for it).
+class WalkContext {
+ public:
+  WalkContext(const StreamHead& head, const DeviceTable& devices, const WalkPlan& plan);
+  WalkContext(const WalkContext&) = delete;
+  WalkContext& operator=(const WalkContext&) = delete;
+
+  // The annotation of one write as the report shows it: the annotator's text, then the note.
+  void Annotate(ReportSink& out, const Command& cmd, const WriteEffect& effect) {
+    if (DetailDecoder* annotator = annotators_[static_cast<std::size_t>(cmd.device)]) {
+      annotator->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
+    }
+    if (plan.notes) WriteNote(out, *model, cmd.device, effect);
+  }
+
+  // A write whose line is not shown still moves the annotators' shadow state, so the lines that are
+  // shown read exactly as in the whole report.
+  void TrackHidden(const Command& cmd) {
+    if (cmd.kind != CommandKind::Write) return;
+    if (DetailDecoder* annotator = annotators_[static_cast<std::size_t>(cmd.device)]) {
+      annotator->Decode(discard_, cmd.device, cmd.port, cmd.reg, cmd.value);
+    }
+  }
+
+  std::string_view Name(int device) const { return names_[static_cast<std::size_t>(device)]; }
+
+  const StreamHead head;
+  const WalkPlan plan;
+  std::unique_ptr<RegisterModel> model;
+  std::unique_ptr<DumpStats> stats;
+
+ private:
+  // Takes whatever it is given and keeps none of it.
+  class DiscardTarget final : public ReportTarget {
+   public:
+    bool Write(const char* /*data*/, std::size_t /*size*/) override { return true; }
+  };
+
+  std::array<std::string_view, kDeviceIndexCount> names_{};
+  std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
+  AnnotatorSet annotatorSet_;
+  DiscardTarget discardTarget_;
+  ReportSink discard_{discardTarget_};
+};
+
+// Feeds every command of `source` to writer.Line(cmd, effect, ticksBefore), ticksBefore being the
+// ticks of the waits before it. Lines outside the window only move state; the walk stops once the
+// window has passed, unless statistics are kept (they want the whole stream).
+template <typename Source, typename Writer>
+void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
+  Command cmd;
+  std::uint64_t ticksBefore = 0;
+  if (!ctx.plan.selective && !ctx.stats && !ctx.model) {
+    // The plain and -v reports: every line shown, nothing else kept.
+    const WriteEffect none;
+    while (source.Next(cmd)) {
+      writer.Line(cmd, none, ticksBefore);
+      if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+    }
+    return;
+  }
+  while (source.Next(cmd)) {
+    if (!ctx.stats && window.Passed(ticksBefore, cmd.offset)) break;
+    const bool shown = window.Shows(ticksBefore, cmd);
+    WriteEffect effect;
+    if (ctx.model && cmd.kind == CommandKind::Write) {
+      effect = ctx.model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
+    }
+    if (ctx.stats) ctx.stats->Observe(cmd, shown, effect);
+    if (shown) {
+      writer.Line(cmd, effect, ticksBefore);
+    } else {
+      ctx.TrackHidden(cmd);
+    }
+    if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+  }
+  if (ctx.stats) ctx.stats->Finish(source.EndBound());
+}
+
+}  // namespace tavrin
