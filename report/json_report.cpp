@@ -1,12 +1,11 @@
 // JSON Lines output: the head object, the command objects (with the report's annotation text under -v),
-// and with --stats a closing statistics object.
-#include <nlohmann/json.hpp>
-
+// then the sections (--stats) as closing objects.
 #include <string>
 
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/s98_sections.h"
 #include "formats/s98/tags.h"
+#include "report/json_line.h"
 #include "report/report.h"
 #include "report/walk.h"
 
@@ -14,16 +13,7 @@ namespace tavrin {
 
 namespace {
 
-// Keys stay in the order they are set, so lines read the same way every time.
-using Json = nlohmann::ordered_json;
-
 constexpr char kHexDigits[] = "0123456789abcdef";
-
-// One object per line; text that is not UTF-8 is replaced rather than refused.
-void WriteLine(ReportSink& out, const Json& line) {
-  out.Append(line.dump(-1, ' ', false, Json::error_handler_t::replace));
-  out.Print<"\n">();
-}
 
 double SecondsOf(std::uint64_t ticks, const TickRate& rate) {
   return static_cast<double>(ticks) * rate.numerator / rate.denominator;
@@ -66,66 +56,6 @@ Json HeadObject(const ReportInput& input) {
       line["tag"] = std::move(t);
     }
   }
-  return line;
-}
-
-std::string_view EndKindName(DumpStats::EndKind kind) {
-  switch (kind) {
-    case DumpStats::EndKind::NoCommand:
-      return "no-command";
-    case DumpStats::EndKind::EndCommand:
-      return "end-command";
-    case DumpStats::EndKind::Cut:
-      return "cut";
-    case DumpStats::EndKind::TagBound:
-      return "tag-offset";
-    case DumpStats::EndKind::EndOfFile:
-      return "end-of-file";
-  }
-  return "end-of-file";
-}
-
-Json StatsObject(const DumpStats& stats) {
-  Json line;
-  line["type"] = "stats";
-  line["counted"] = stats.selective() ? "shown" : "all";
-  line["commands"] = stats.commands();
-  line["writes"] = stats.writes();
-  line["waits"] = stats.waits();
-  line["waitTicks"] = stats.waitTicks();
-  line["durationTicks"] = stats.totalTicks();
-  line["durationSeconds"] = stats.Seconds(stats.totalTicks());
-  if (stats.loopFound()) {
-    Json loop;
-    loop["offset"] = stats.loopOffset();
-    loop["tick"] = stats.loopTick();
-    loop["seconds"] = stats.Seconds(stats.loopTick());
-    loop["lengthTicks"] = stats.totalTicks() - stats.loopTick();
-    loop["lengthSeconds"] = stats.Seconds(stats.totalTicks() - stats.loopTick());
-    line["loop"] = std::move(loop);
-  } else {
-    line["loop"] = nullptr;
-  }
-  line["end"] = Json{{"kind", std::string(EndKindName(stats.endKind()))}, {"offset", stats.endOffset()}};
-  Json devices = Json::array();
-  for (const DumpStats::DeviceRow& row : stats.Devices()) {
-    Json device;
-    device["device"] = row.device;
-    device["name"] = std::string(row.name);
-    device["writes"] = {row.writes[0], row.writes[1]};
-    if (row.hasKeyOn) {
-      Json keyOn = Json::object();
-      for (const DumpStats::KeyOnCount& k : row.keyOns) keyOn[k.label] = k.count;
-      device["keyOn"] = std::move(keyOn);
-    }
-    Json registers = Json::array();
-    for (const DumpStats::RegisterCount& r : row.registers) {
-      registers.push_back(Json{{"port", r.port}, {"register", r.reg}, {"count", r.count}});
-    }
-    device["registers"] = std::move(registers);
-    devices.push_back(std::move(device));
-  }
-  line["devices"] = std::move(devices);
   return line;
 }
 
@@ -215,12 +145,12 @@ class JsonWriter {
 }  // namespace
 
 void WriteJsonReport(ReportSink& out, const ReportInput& input) {
-  WriteLine(out, HeadObject(input));
+  WriteJsonLine(out, HeadObject(input));
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
   JsonWriter writer(out, input.in, walker, ctx);
   Walk(walker, ctx, input.window, writer);
-  if (ctx.stats) WriteLine(out, StatsObject(*ctx.stats));
+  for (const auto& section : ctx.sections) section->WriteJson(out);
 }
 
 }  // namespace tavrin

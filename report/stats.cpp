@@ -7,6 +7,7 @@
 
 #include "chips/dispatch.h"
 #include "core/timestamp.h"
+#include "report/json_line.h"
 
 namespace tavrin {
 
@@ -39,7 +40,9 @@ DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool se
       registerWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts * kRegisters)),
       keyOns_(static_cast<std::size_t>(kDeviceIndexCount * kKeySlots)) {}
 
-void DumpStats::Observe(const Command& cmd, bool shown, const WriteEffect& effect) {
+void DumpStats::Observe(const WalkStep& step) {
+  const Command& cmd = step.cmd;
+  const bool shown = step.shown;
   if (cmd.atLoop && !loopFound_) {
     loopFound_ = true;
     loopTick_ = totalTicks_;
@@ -57,7 +60,7 @@ void DumpStats::Observe(const Command& cmd, bool shown, const WriteEffect& effec
     const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
     ++portWrites_[slot];
     ++registerWrites_[slot * kRegisters + cmd.reg];
-    for (std::uint32_t keyed = effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
+    for (std::uint32_t keyed = step.effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
       ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
     }
   }
@@ -127,7 +130,7 @@ std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
   return rows;
 }
 
-void DumpStats::Write(ReportSink& out) const {
+void DumpStats::WriteText(ReportSink& out) const {
   const std::int32_t denominator = head_.rate.denominator;
   out.Print<"\r\n[ Statistics ]\r\n">();
   if (selective_) {
@@ -200,6 +203,71 @@ void DumpStats::Write(ReportSink& out) const {
     }
     if (lastPort >= 0) out.Print<"\r\n">();
   }
+}
+
+namespace {
+
+std::string_view EndKindName(DumpStats::EndKind kind) {
+  switch (kind) {
+    case DumpStats::EndKind::NoCommand:
+      return "no-command";
+    case DumpStats::EndKind::EndCommand:
+      return "end-command";
+    case DumpStats::EndKind::Cut:
+      return "cut";
+    case DumpStats::EndKind::TagBound:
+      return "tag-offset";
+    case DumpStats::EndKind::EndOfFile:
+      return "end-of-file";
+  }
+  return "end-of-file";
+}
+
+}  // namespace
+
+void DumpStats::WriteJson(ReportSink& out) const {
+  const DumpStats& stats = *this;
+  Json line;
+  line["type"] = "stats";
+  line["counted"] = stats.selective() ? "shown" : "all";
+  line["commands"] = stats.commands();
+  line["writes"] = stats.writes();
+  line["waits"] = stats.waits();
+  line["waitTicks"] = stats.waitTicks();
+  line["durationTicks"] = stats.totalTicks();
+  line["durationSeconds"] = stats.Seconds(stats.totalTicks());
+  if (stats.loopFound()) {
+    Json loop;
+    loop["offset"] = stats.loopOffset();
+    loop["tick"] = stats.loopTick();
+    loop["seconds"] = stats.Seconds(stats.loopTick());
+    loop["lengthTicks"] = stats.totalTicks() - stats.loopTick();
+    loop["lengthSeconds"] = stats.Seconds(stats.totalTicks() - stats.loopTick());
+    line["loop"] = std::move(loop);
+  } else {
+    line["loop"] = nullptr;
+  }
+  line["end"] = Json{{"kind", std::string(EndKindName(stats.endKind()))}, {"offset", stats.endOffset()}};
+  Json devices = Json::array();
+  for (const DumpStats::DeviceRow& row : stats.Devices()) {
+    Json device;
+    device["device"] = row.device;
+    device["name"] = std::string(row.name);
+    device["writes"] = {row.writes[0], row.writes[1]};
+    if (row.hasKeyOn) {
+      Json keyOn = Json::object();
+      for (const DumpStats::KeyOnCount& k : row.keyOns) keyOn[k.label] = k.count;
+      device["keyOn"] = std::move(keyOn);
+    }
+    Json registers = Json::array();
+    for (const DumpStats::RegisterCount& r : row.registers) {
+      registers.push_back(Json{{"port", r.port}, {"register", r.reg}, {"count", r.count}});
+    }
+    device["registers"] = std::move(registers);
+    devices.push_back(std::move(device));
+  }
+  line["devices"] = std::move(devices);
+  WriteJsonLine(out, line);
 }
 
 }  // namespace tavrin

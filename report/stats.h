@@ -13,20 +13,20 @@
 #include "core/command.h"
 #include "core/device.h"
 #include "core/report_sink.h"
+#include "report/section.h"
 
 namespace tavrin {
 
 // Counts are taken from the commands whose lines are shown (all of them without --from, --to or
 // --device); the duration, the loop and the end of the stream are those of the whole dump.
 // Key-on state follows every write, shown or not, so an event is counted where it happens.
-class DumpStats {
+class DumpStats final : public ReportSection {
  public:
   DumpStats(const StreamHead& head, const DeviceTable& devices, bool selective);
 
   // Every command of the walk, in order, with what the register model says it changed.
-  void Observe(const Command& cmd, bool shown, const WriteEffect& effect);
-  // After the last command; `endBound` is where the walker had to stop at the latest.
-  void Finish(std::int32_t endBound);
+  void Observe(const WalkStep& step) override;
+  void Finish(std::int32_t endBound) override;
 
   // How the stream ended.
   enum class EndKind : std::uint8_t { NoCommand, EndCommand, Cut, TagBound, EndOfFile };
@@ -65,7 +65,9 @@ class DumpStats {
   std::vector<DeviceRow> Devices() const;
 
   // "\r\n[ Statistics ]\r\n" and its lines.
-  void Write(ReportSink& out) const;
+  void WriteText(ReportSink& out) const override;
+  // One "stats" object.
+  void WriteJson(ReportSink& out) const override;
 
  private:
   std::int32_t ElapsedOf(std::uint64_t ticks) const;

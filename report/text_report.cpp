@@ -60,7 +60,7 @@ void WriteTextReport(ReportSink& out, const ReportInput& input) {
   DumpWalker walker(input.in, input.info.header);
   TextWriter writer(out, walker, ctx);
   Walk(walker, ctx, input.window, writer);
-  if (ctx.stats) ctx.stats->Write(out);
+  for (const auto& section : ctx.sections) section->WriteText(out);
 }
 
 }  // namespace tavrin

@@ -16,7 +16,8 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
     if (plan.annotate) annotators_[i] = annotatorSet_.For(FamilyOf(info->type));
   }
   if (plan.model) model = std::make_unique<RegisterModel>(devices);
-  if (plan.stats) stats = std::make_unique<DumpStats>(head, devices, plan.selective);
+  sections = MakeSections(plan, head, devices, model.get());
+  for (const auto& section : sections) wholeStream = wholeStream || section->NeedsWholeStream();
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "core/command.h"
 #include "core/device.h"
@@ -13,12 +14,12 @@
 #include "model/register_model.h"
 #include "report/options.h"
 #include "report/selection.h"
-#include "report/stats.h"
+#include "report/section.h"
 
 namespace tavrin {
 
 // What one walk keeps for its writer: what each device index is called, its annotator, the register
-// model and the statistics (each only where the plan asks for it).
+// model and the sections (each only where the plan asks for it).
 class WalkContext {
  public:
   WalkContext(const StreamHead& head, const DeviceTable& devices, const WalkPlan& plan);
@@ -47,7 +48,8 @@ class WalkContext {
   const StreamHead head;
   const WalkPlan plan;
   std::unique_ptr<RegisterModel> model;
-  std::unique_ptr<DumpStats> stats;
+  std::vector<std::unique_ptr<ReportSection>> sections;
+  bool wholeStream = false;  // a section follows the stream past the --to bound
 
  private:
   // Takes whatever it is given and keeps none of it.
@@ -64,13 +66,13 @@ class WalkContext {
 };
 
 // Feeds every command of `source` to writer.Line(cmd, effect, ticksBefore), ticksBefore being the
-// ticks of the waits before it. Lines outside the window only move state; the walk stops once the
-// window has passed, unless statistics are kept (they want the whole stream).
+// ticks of the waits before it, and to every section. Lines outside the window only move state; the
+// walk stops once the window has passed, unless a section wants the whole stream.
 template <typename Source, typename Writer>
 void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
   Command cmd;
   std::uint64_t ticksBefore = 0;
-  if (!ctx.plan.selective && !ctx.stats && !ctx.model) {
+  if (!ctx.plan.selective && ctx.sections.empty() && !ctx.model) {
     // The plain and -v reports: every line shown, nothing else kept.
     const WriteEffect none;
     while (source.Next(cmd)) {
@@ -80,13 +82,13 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     return;
   }
   while (source.Next(cmd)) {
-    if (!ctx.stats && window.Passed(ticksBefore, cmd.offset)) break;
+    if (!ctx.wholeStream && window.Passed(ticksBefore, cmd.offset)) break;
     const bool shown = window.Shows(ticksBefore, cmd);
     WriteEffect effect;
     if (ctx.model && cmd.kind == CommandKind::Write) {
       effect = ctx.model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }
-    if (ctx.stats) ctx.stats->Observe(cmd, shown, effect);
+    for (const auto& section : ctx.sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
     if (shown) {
       writer.Line(cmd, effect, ticksBefore);
     } else {
@@ -94,7 +96,7 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     }
     if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
   }
-  if (ctx.stats) ctx.stats->Finish(source.EndBound());
+  for (const auto& section : ctx.sections) section->Finish(source.EndBound());
 }
 
 }  // namespace tavrin

@@ -145,7 +145,7 @@ std::map<std::string, std::uint32_t> KeyOns(std::uint32_t type, std::initializer
   while (walker.Next(cmd)) {
     WriteEffect effect;
     if (cmd.kind == CommandKind::Write) effect = model.Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
-    stats.Observe(cmd, true, effect);
+    stats.Observe(WalkStep{cmd, true, effect, 0});
   }
   stats.Finish(walker.EndBound());
   std::map<std::string, std::uint32_t> counts;

@@ -1,0 +1,16 @@
+// The table of report sections: which option asks for which, in the order they follow the dump.
+#include "report/section.h"
+
+#include "report/stats.h"
+
+namespace tavrin {
+
+std::vector<std::unique_ptr<ReportSection>> MakeSections(const WalkPlan& plan, const StreamHead& head,
+                                                         const DeviceTable& devices,
+                                                         const RegisterModel* /*model*/) {
+  std::vector<std::unique_ptr<ReportSection>> sections;
+  if (plan.stats) sections.push_back(std::make_unique<DumpStats>(head, devices, plan.selective));  // --stats
+  return sections;
+}
+
+}  // namespace tavrin
