@@ -75,12 +75,12 @@ class CommandSource {
   virtual std::int32_t EndBound() const = 0;
 };
 
-// Calls emit(byte) for every operand byte of `cmd` in file order.
+// Calls emit(byte) for the operand bytes of `cmd` from operand byte `from` on, in file order.
 template <typename Emit>
-void ForEachCountByte(CommandSource& source, const Command& cmd, Emit&& emit) {
-  for (std::size_t i = 0; i < cmd.countHeld; ++i) emit(cmd.countBytes[i]);
+void ForEachCountByte(CommandSource& source, const Command& cmd, std::uint64_t from, Emit&& emit) {
+  for (; from < cmd.countHeld; ++from) emit(cmd.countBytes[from]);
   std::uint8_t chunk[4096];
-  for (std::uint64_t from = cmd.countHeld; from < cmd.countLength;) {
+  while (from < cmd.countLength) {
     const std::size_t want =
         cmd.countLength - from < sizeof chunk ? static_cast<std::size_t>(cmd.countLength - from) : sizeof chunk;
     const std::size_t got = source.CountBytesAt(cmd, from, chunk, want);

@@ -149,7 +149,7 @@ class ReportSink {
   // out.Print<"FM#%d (slot%d) TL=%3d">(ch, slot, tl): exactly what printf would write. Everything about
   // the format is settled at compile time; only the fields' digits are worked out at run time.
   template <FormatText F, typename... Args>
-  void Print(const Args&... args) {
+  [[gnu::always_inline]] inline void Print(const Args&... args) {
     constexpr auto& parsed = format_detail::kParsed<F>;
     static_assert(parsed.fields.size() == sizeof...(Args), "argument count does not match the format");
     std::size_t bound = format_detail::StaticBound(parsed);
@@ -317,5 +317,15 @@ class ReportSink {
   std::uint64_t flushedBytes_ = 0;
   bool failed_ = false;
 };
+
+// One of two fixed texts, as a bit of the value decides.
+template <FormatText WhenSet, FormatText WhenClear>
+void PrintEither(ReportSink& out, bool set) {
+  if (set) {
+    out.Print<WhenSet>();
+  } else {
+    out.Print<WhenClear>();
+  }
+}
 
 }  // namespace tavrin

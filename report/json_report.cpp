@@ -75,6 +75,7 @@ std::string_view KindName(const Command& cmd) {
 
 class JsonWriter {
  public:
+  static constexpr bool kWantsTicks = true;  // every object carries the ticks so far
   JsonWriter(ReportSink& out, ByteReader& in, CommandSource& source, WalkContext& ctx)
       : out_(out), in_(in), source_(source), ctx_(ctx) {}
 
@@ -86,7 +87,7 @@ class JsonWriter {
     // stream out instead of being built as one string.
     out_.Print<"{\"type\":\"command\",\"offset\":%d,\"bytes\":\"">(cmd.offset);
     PutHex(cmd.command);
-    if (cmd.countLength != 0) ForEachCountByte(source_, cmd, [this](std::uint8_t b) { PutHex(b); });
+    ForEachCountByte(source_, cmd, 0, [this](std::uint8_t b) { PutHex(b); });
     if (cmd.kind == CommandKind::Write) {
       PutHex(cmd.reg);
       PutHex(cmd.value);

@@ -12,11 +12,13 @@ namespace {
 
 class TextWriter {
  public:
+  static constexpr bool kWantsTicks = false;  // the lines show the wait's own running count
   TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx) : out_(out), source_(source), ctx_(ctx) {}
 
-  void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
+  [[gnu::always_inline]] void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
     out_.Print<"%08x : %02x ">(cmd.offset, cmd.command);
-    if (cmd.countLength != 0) ForEachCountByte(source_, cmd, [this](std::uint8_t b) { out_.Print<"%02x ">(b); });
+    for (std::size_t i = 0; i < cmd.countHeld; ++i) out_.Print<"%02x ">(cmd.countBytes[i]);
+    if (cmd.countLength > cmd.countHeld) PrintCountBytesReadAgain(cmd);
     switch (cmd.kind) {
       case CommandKind::Wait:
         if (cmd.countLength == 0) {
@@ -35,7 +37,7 @@ class TextWriter {
         break;
       case CommandKind::Write:
         out_.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, ctx_.Name(cmd.device));
-        ctx_.Annotate(out_, cmd, effect);
+        if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
         break;
       case CommandKind::Cut:
         break;
@@ -45,6 +47,11 @@ class TextWriter {
   }
 
  private:
+  // A wait count longer than the walker holds: the rest of its bytes, read again from the input.
+  [[gnu::noinline]] void PrintCountBytesReadAgain(const Command& cmd) {
+    ForEachCountByte(source_, cmd, cmd.countHeld, [this](std::uint8_t b) { out_.Print<"%02x ">(b); });
+  }
+
   ReportSink& out_;
   CommandSource& source_;
   WalkContext& ctx_;

@@ -77,7 +77,9 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     const WriteEffect none;
     while (source.Next(cmd)) {
       writer.Line(cmd, none, ticksBefore);
-      if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+      if constexpr (Writer::kWantsTicks) {
+        if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+      }
     }
     return;
   }

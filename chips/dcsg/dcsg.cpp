@@ -67,9 +67,7 @@ void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsign
     for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, channel));
     return;
   }
-  DcsgDeviceState scratch;  // for a device index the walker never produces: shown, not kept
-  DcsgDeviceState& state =
-      (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;
+  DcsgDeviceState& state = states_.At(device);
 
   if (!IsCommand(value)) {
     // A data byte goes to whatever was latched; only a tone period has high bits to show.

@@ -6,6 +6,7 @@
 
 #include "chips/annotator.h"
 #include "chips/family.h"
+#include "chips/per_device.h"
 
 namespace tavrin {
 
@@ -27,7 +28,7 @@ class DcsgDetailDecoder final : public DetailDecoder {
   void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) override;
 
  private:
-  std::array<DcsgDeviceState, kDeviceIndexCount> states_{};
+  PerDevice<DcsgDeviceState> states_;
 };
 
 // The DCSG family as the dispatch table sees it.

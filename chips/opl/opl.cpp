@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "chips/opl_operator.h"
 #include "chips/rhythm_letters.h"
 #include "core/bits.h"
 
@@ -35,21 +36,7 @@ constexpr bool IsChannelOffset(unsigned offset) { return offset < kChannelsPerBa
 // Channel number as printed: the second bank continues after the first bank's nine channels.
 constexpr int PrintedChannel(int bank, int channelInBank) { return bank * kChannelsPerBank + channelInBank; }
 
-// $20 row.
-constexpr bool OpAmOn(unsigned v) { return Bit(v, 7); }
-constexpr bool OpVibratoOn(unsigned v) { return Bit(v, 6); }
-constexpr bool OpSustainHold(unsigned v) { return Bit(v, 5); }
-constexpr bool OpKeyScaleRate(unsigned v) { return Bit(v, 4); }
-constexpr unsigned OpMultiple(unsigned v) { return Bitfield(v, 0, 4); }
-// $40 row.
-constexpr unsigned OpKeyScaleLevel(unsigned v) { return Bitfield(v, 6, 2); }
-constexpr unsigned OpTotalLevel(unsigned v) { return Bitfield(v, 0, 6); }
-// $60 row.
-constexpr unsigned OpAttackRate(unsigned v) { return Bitfield(v, 4, 4); }
-constexpr unsigned OpDecayRate(unsigned v) { return Bitfield(v, 0, 4); }
-// $80 row.
-constexpr unsigned OpSustainLevel(unsigned v) { return Bitfield(v, 4, 4); }
-constexpr unsigned OpReleaseRate(unsigned v) { return Bitfield(v, 0, 4); }
+// Operator rows $20-$80: chips/opl_operator.h.
 // $E0 row: OPL3 mode opens the third waveform bit; an OPL2-mode chip ignores it.
 constexpr unsigned OpWaveform(unsigned v, bool opl3Mode) { return Bitfield(v, 0, opl3Mode ? 3 : 2); }
 
@@ -61,16 +48,6 @@ constexpr unsigned ChFNumberHigh(unsigned v) { return Bitfield(v, 0, 2); }
 constexpr bool ChOutput(unsigned v, int output) { return Bit(v, 4 + output); }
 constexpr unsigned ChFeedback(unsigned v) { return Bitfield(v, 1, 3); }
 constexpr unsigned ChConnection(unsigned v) { return Bitfield(v, 0, 1); }
-
-// One of two fixed texts, as a bit of the value decides.
-template <FormatText WhenSet, FormatText WhenClear>
-void PrintEither(ReportSink& out, bool set) {
-  if (set) {
-    out.Print<WhenSet>();
-  } else {
-    out.Print<WhenClear>();
-  }
-}
 
 // The second bank is an OPL3-mode feature; a write to it while the device is still in OPL2 mode is
 // marked, then decoded as usual, so a driver that forgot to switch modes shows up in the report.
@@ -147,20 +124,20 @@ void DecodeOperator(ReportSink& out, const OplDeviceState& state, int bank, unsi
   const int op = OplSlotOperatorMap[offset] + 1;
   switch (row) {
     case 0x20:
-      out.Print<"FM#%02d op=%d ML=%d">(channel, op, OpMultiple(value));
-      if (OpAmOn(value)) out.Print<" AM">();
-      if (OpVibratoOn(value)) out.Print<" VIB">();
-      if (OpSustainHold(value)) out.Print<" EG">();
-      if (OpKeyScaleRate(value)) out.Print<" KSR">();
+      out.Print<"FM#%02d op=%d ML=%d">(channel, op, opl_operator::Multiple(value));
+      if (opl_operator::AmOn(value)) out.Print<" AM">();
+      if (opl_operator::VibratoOn(value)) out.Print<" VIB">();
+      if (opl_operator::SustainHold(value)) out.Print<" EG">();
+      if (opl_operator::KeyScaleRate(value)) out.Print<" KSR">();
       return;
     case 0x40:
-      out.Print<"FM#%02d op=%d TL=%d KSL=%d">(channel, op, OpTotalLevel(value), OpKeyScaleLevel(value));
+      out.Print<"FM#%02d op=%d TL=%d KSL=%d">(channel, op, opl_operator::TotalLevel(value), opl_operator::KeyScaleLevel(value));
       return;
     case 0x60:
-      out.Print<"FM#%02d op=%d AR=%d DR=%d">(channel, op, OpAttackRate(value), OpDecayRate(value));
+      out.Print<"FM#%02d op=%d AR=%d DR=%d">(channel, op, opl_operator::AttackRate(value), opl_operator::DecayRate(value));
       return;
     case 0x80:
-      out.Print<"FM#%02d op=%d RR=%d SL=%d">(channel, op, OpReleaseRate(value), OpSustainLevel(value));
+      out.Print<"FM#%02d op=%d RR=%d SL=%d">(channel, op, opl_operator::ReleaseRate(value), opl_operator::SustainLevel(value));
       return;
     default:  // 0xE0
       out.Print<"FM#%02d op=%d WAVEFORM=%d">(channel, op, OpWaveform(value, state.Opl3Mode != 0));
@@ -212,18 +189,11 @@ void DecodeConnection(ReportSink& out, const OplDeviceState& state, int bank, un
 
 }  // namespace
 
-OplDeviceState& OplDetailDecoder::State(int device) {
-  if (device < 0 || device >= kDeviceIndexCount) {
-    outOfRange_ = OplDeviceState{};
-    return outOfRange_;
-  }
-  return states_[static_cast<unsigned>(device)];
-}
 
 void OplDetailDecoder::Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) {
   if (reg > 0xFF) return;
   const int bank = port & 1;
-  OplDeviceState& state = State(device);
+  OplDeviceState& state = states_.At(device);
   switch (reg & 0xE0) {
     case 0x00: DecodeSystem(out, state, bank, reg, value); return;
     case 0x20:
@@ -245,10 +215,6 @@ constexpr unsigned kOplDivider = 72;
 constexpr unsigned kOpl3Divider = 288;  // the OPL3 runs from four times the clock of an OPL2
 constexpr int kFractionBits = 20;
 
-constexpr bool IsChannelRow(unsigned reg, unsigned rowBase) {
-  return reg >= rowBase && reg < rowBase + kChannelsPerBank;
-}
-
 // Only the OPL3 has a second bank; port 1 of an OPL or OPL2 reaches nothing.
 int OplBank(std::uint32_t type, int port) { return port == 0 || type == kOpl3 ? port : -1; }
 int OplPorts(std::uint32_t type) { return type == kOpl3 ? 2 : 1; }
@@ -263,15 +229,10 @@ void ApplyOpl(ChipState& state, const DeviceInfo& device, int port, unsigned reg
     if (port == 0) ApplyRhythmKeys(state, effect, value);
     return;
   }
-  unsigned row = 0;
-  if (IsChannelRow(reg, 0xA0)) {
-    row = reg - 0xA0;
-  } else if (IsChannelRow(reg, 0xB0)) {
-    row = reg - 0xB0;
-    HoldKeys(state, effect, bankBase + static_cast<int>(row), Bit(value, 5) ? 1 : 0);
-  } else {
-    return;
-  }
+  const opl_operator::ChannelRow channel = opl_operator::ChannelRowOf(reg, 0xA0, 0xB0, kChannelsPerBank);
+  if (channel.channel < 0) return;
+  if (channel.keyRow) HoldKeys(state, effect, bankBase + channel.channel, Bit(value, 5) ? 1 : 0);
+  const auto row = static_cast<unsigned>(channel.channel);
   const auto& bank = state.Registers[static_cast<std::size_t>(port)];
   const unsigned high = bank[0xB0 + row];
   const unsigned fnumber = (Bitfield(high, 0, 2) << 8) | bank[0xA0 + row];

@@ -5,6 +5,7 @@
 
 #include "chips/annotator.h"
 #include "chips/family.h"
+#include "chips/per_device.h"
 
 namespace tavrin {
 
@@ -73,11 +74,7 @@ class OplDetailDecoder final : public DetailDecoder {
   void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) override;
 
  private:
-  OplDeviceState& State(int device);
-
-  std::array<OplDeviceState, kDeviceIndexCount> states_{};
-  // Stands in for a device index outside the command byte's range: seen as zeros, never kept.
-  OplDeviceState outOfRange_{};
+  PerDevice<OplDeviceState> states_;
 };
 
 // The OPL family as the dispatch table sees it.

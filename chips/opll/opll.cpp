@@ -8,6 +8,7 @@
 #include <memory>
 #include <string_view>
 
+#include "chips/opl_operator.h"
 #include "chips/rhythm_letters.h"
 #include "core/bits.h"
 
@@ -36,23 +37,10 @@ static_assert(AllToneNamesFull(), "every instrument name is padded to the same w
 // User voice: the even register of each pair is operator 1, the odd one operator 2.
 constexpr int UserOperator(unsigned reg) { return static_cast<int>(reg & 1u) + 1; }
 
-// $00/$01.
-constexpr bool OpAmOn(unsigned v) { return Bit(v, 7); }
-constexpr bool OpVibratoOn(unsigned v) { return Bit(v, 6); }
-constexpr bool OpSustainHold(unsigned v) { return Bit(v, 5); }
-constexpr bool OpKeyScaleRate(unsigned v) { return Bit(v, 4); }
-constexpr unsigned OpMultiple(unsigned v) { return Bitfield(v, 0, 4); }
-// $02/$03.
-constexpr unsigned OpKeyScaleLevel(unsigned v) { return Bitfield(v, 6, 2); }
-constexpr unsigned ModTotalLevel(unsigned v) { return Bitfield(v, 0, 6); }
+// Operator fields of $00-$07: chips/opl_operator.h; besides them, $03 holds:
 constexpr bool CarRectified(unsigned v) { return Bit(v, 4); }
 constexpr bool ModRectified(unsigned v) { return Bit(v, 3); }
 constexpr unsigned ModFeedback(unsigned v) { return Bitfield(v, 0, 3); }
-// $04-$07.
-constexpr unsigned OpAttackRate(unsigned v) { return Bitfield(v, 4, 4); }
-constexpr unsigned OpDecayRate(unsigned v) { return Bitfield(v, 0, 4); }
-constexpr unsigned OpSustainLevel(unsigned v) { return Bitfield(v, 4, 4); }
-constexpr unsigned OpReleaseRate(unsigned v) { return Bitfield(v, 0, 4); }
 // $20 row.
 constexpr bool ChSustainOn(unsigned v) { return Bit(v, 5); }
 constexpr bool ChKeyOn(unsigned v) { return Bit(v, 4); }
@@ -65,44 +53,34 @@ constexpr unsigned ChVolume(unsigned v) { return Bitfield(v, 0, 4); }
 constexpr unsigned LowDrumVolume(unsigned v) { return Bitfield(v, 0, 4); }   // BD, SD, top cymbal
 constexpr unsigned HighDrumVolume(unsigned v) { return Bitfield(v, 4, 4); }  // hi-hat, tom-tom
 
-// One of two fixed texts, as a bit of the value decides.
-template <FormatText WhenSet, FormatText WhenClear>
-void PrintEither(ReportSink& out, bool set) {
-  if (set) {
-    out.Print<WhenSet>();
-  } else {
-    out.Print<WhenClear>();
-  }
-}
-
 // $00-$07: the user instrument.
 void DecodeUserVoice(ReportSink& out, unsigned reg, unsigned value) {
   const int op = UserOperator(reg);
   switch (reg) {
     case 0x00:
     case 0x01:
-      out.Print<"USER VOICE op%d: ML=%d">(op, OpMultiple(value));
-      PrintEither<" AM:ON ", " AM:OFF">(out, OpAmOn(value));
-      PrintEither<" VIB:ON ", " VIB:OFF">(out, OpVibratoOn(value));
+      out.Print<"USER VOICE op%d: ML=%d">(op, opl_operator::Multiple(value));
+      PrintEither<" AM:ON ", " AM:OFF">(out, opl_operator::AmOn(value));
+      PrintEither<" VIB:ON ", " VIB:OFF">(out, opl_operator::VibratoOn(value));
       // A set envelope-type bit holds the note at its sustain level; the report labels it DECAY.
-      PrintEither<" DECAY  ", " SUSTAIN">(out, OpSustainHold(value));
-      PrintEither<" KSR:ON", " KSR:OFF">(out, OpKeyScaleRate(value));
+      PrintEither<" DECAY  ", " SUSTAIN">(out, opl_operator::SustainHold(value));
+      PrintEither<" KSR:ON", " KSR:OFF">(out, opl_operator::KeyScaleRate(value));
       return;
     case 0x02:
-      out.Print<"USER VOICE op1: KSL=%d TL=%d">(OpKeyScaleLevel(value), ModTotalLevel(value));
+      out.Print<"USER VOICE op1: KSL=%d TL=%d">(opl_operator::KeyScaleLevel(value), opl_operator::TotalLevel(value));
       return;
     case 0x03:
-      out.Print<"USER VOICE op2: KSL=%d FB=%d">(OpKeyScaleLevel(value), ModFeedback(value));
+      out.Print<"USER VOICE op2: KSL=%d FB=%d">(opl_operator::KeyScaleLevel(value), ModFeedback(value));
       // The log labels the carrier's bit DM and the modulator's DC.
       PrintEither<" DM=ON ", " DM=OFF">(out, CarRectified(value));
       PrintEither<" DC=ON", " DC=OFF">(out, ModRectified(value));
       return;
     case 0x04:
     case 0x05:
-      out.Print<"USER VOICE op%d: AR=%2d DR=%2d">(op, OpAttackRate(value), OpDecayRate(value));
+      out.Print<"USER VOICE op%d: AR=%2d DR=%2d">(op, opl_operator::AttackRate(value), opl_operator::DecayRate(value));
       return;
     default:  // 0x06, 0x07
-      out.Print<"USER VOICE op%d: SL=%2d RR=%2d">(op, OpSustainLevel(value), OpReleaseRate(value));
+      out.Print<"USER VOICE op%d: SL=%2d RR=%2d">(op, opl_operator::SustainLevel(value), opl_operator::ReleaseRate(value));
       return;
   }
 }
@@ -127,16 +105,9 @@ void DecodeVoiceVolume(ReportSink& out, const OpllDeviceState& state, int channe
 
 }  // namespace
 
-OpllDeviceState& OpllDetailDecoder::State(int device) {
-  if (device < 0 || device >= kDeviceIndexCount) {
-    outOfRange_ = OpllDeviceState{};
-    return outOfRange_;
-  }
-  return states_[static_cast<unsigned>(device)];
-}
 
 void OpllDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned reg, unsigned value) {
-  OpllDeviceState& state = State(device);
+  OpllDeviceState& state = states_.At(device);
   if (reg <= 0x07) {
     DecodeUserVoice(out, reg, value);
     return;
@@ -181,10 +152,6 @@ namespace {
 constexpr unsigned kDivider = 72;
 constexpr int kFractionBits = 19;
 
-constexpr bool IsChannelRow(unsigned reg, unsigned rowBase) {
-  return reg >= rowBase && reg < rowBase + static_cast<unsigned>(kChannelCount);
-}
-
 // One register bank: the port bit reaches the same registers.
 int OpllBank(std::uint32_t /*type*/, int /*port*/) { return 0; }
 int OpllPorts(std::uint32_t /*type*/) { return 1; }
@@ -196,15 +163,10 @@ void ApplyOpll(ChipState& state, const DeviceInfo& device, int port, unsigned re
     if (port == 0) ApplyRhythmKeys(state, effect, value);
     return;
   }
-  unsigned channel = 0;
-  if (IsChannelRow(reg, 0x10)) {
-    channel = reg - 0x10;
-  } else if (IsChannelRow(reg, 0x20)) {
-    channel = reg - 0x20;
-    if (port == 0) HoldKeys(state, effect, static_cast<int>(channel), Bit(value, 4) ? 1 : 0);
-  } else {
-    return;
-  }
+  const opl_operator::ChannelRow row = opl_operator::ChannelRowOf(reg, 0x10, 0x20, kChannelCount);
+  if (row.channel < 0) return;
+  if (row.keyRow && port == 0) HoldKeys(state, effect, row.channel, Bit(value, 4) ? 1 : 0);
+  const auto channel = static_cast<unsigned>(row.channel);
   const auto& bank = state.Registers[0];
   const unsigned high = bank[0x20 + channel];
   const unsigned fnumber = (Bitfield(high, 0, 1) << 8) | bank[0x10 + channel];

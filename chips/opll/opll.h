@@ -5,6 +5,7 @@
 
 #include "chips/annotator.h"
 #include "chips/family.h"
+#include "chips/per_device.h"
 
 namespace tavrin {
 
@@ -61,11 +62,7 @@ class OpllDetailDecoder final : public DetailDecoder {
   void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) override;
 
  private:
-  OpllDeviceState& State(int device);
-
-  std::array<OpllDeviceState, kDeviceIndexCount> states_{};
-  // Stands in for a device index outside the command byte's range: seen as zeros, never kept.
-  OpllDeviceState outOfRange_{};
+  PerDevice<OpllDeviceState> states_;
 };
 
 // The OPLL family as the dispatch table sees it.

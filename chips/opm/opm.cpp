@@ -260,9 +260,7 @@ void OpmDetailDecoder::DecodeGlobal(ReportSink& out, int device, unsigned reg, u
 // $10 and $11 each hold part of timer A's 10-bit period; the line shows the byte written and the
 // period as it stands after the write, which is what the chip will count from.
 void OpmDetailDecoder::DecodeTimerA(ReportSink& out, int device, unsigned reg, unsigned value) {
-  OpmDeviceState scratch;  // for a device index the walker never produces: shown, not kept
-  OpmDeviceState& state =
-      (device >= 0 && device < kDeviceIndexCount) ? states_[static_cast<unsigned>(device)] : scratch;
+  OpmDeviceState& state = states_.At(device);
   if (reg == 0x10) {
     state.TimerA = (state.TimerA & 0x003u) | (Bitfield(value, 0, 8) << 2);
     out.Print<"TIMER-A CLKA1=$%02x($%03x)">(value, state.TimerA);

@@ -6,6 +6,7 @@
 
 #include "chips/annotator.h"
 #include "chips/family.h"
+#include "chips/per_device.h"
 
 namespace tavrin {
 
@@ -26,7 +27,7 @@ class OpmDetailDecoder final : public DetailDecoder {
   void DecodeGlobal(ReportSink& out, int device, unsigned reg, unsigned value);
   void DecodeTimerA(ReportSink& out, int device, unsigned reg, unsigned value);
 
-  std::array<OpmDeviceState, kDeviceIndexCount> states_{};
+  PerDevice<OpmDeviceState> states_;
 };
 
 // The OPM family as the dispatch table sees it.

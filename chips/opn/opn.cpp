@@ -385,7 +385,7 @@ void OpnDetailDecoder::Decode(ReportSink& out, int device, int port, unsigned re
   if (device < 0 || device >= kDeviceIndexCount || reg >= kRouteCount) return;
   const int p = port & 1;
   const unsigned v = Bitfield(value, 0, 8);
-  OpnDeviceState& state = states_[static_cast<std::size_t>(device)];
+  OpnDeviceState& state = states_.At(device);
   switch (kRoutes[static_cast<std::size_t>(p)][reg]) {
     case Branch::kNothing:
       break;

@@ -6,6 +6,7 @@
 
 #include "chips/annotator.h"
 #include "chips/family.h"
+#include "chips/per_device.h"
 
 namespace tavrin {
 
@@ -36,7 +37,7 @@ class OpnDetailDecoder final : public DetailDecoder {
   void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) override;
 
  private:
-  std::array<OpnDeviceState, kDeviceIndexCount> states_{};
+  PerDevice<OpnDeviceState> states_;
 };
 
 // The OPN family as the dispatch table sees it.

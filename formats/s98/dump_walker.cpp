@@ -33,7 +33,6 @@ bool DumpWalker::Next(Command& cmd) {
   cmd.offset = position_;
   cmd.command = static_cast<std::uint8_t>(h);
   cmd.atLoop = position_ == loopOffset_;
-  cmd.countBytes = countBytes_.data();
   cmd.countLength = 0;
   cmd.countHeld = 0;
   cmd.hasDevice = false;
@@ -48,6 +47,7 @@ bool DumpWalker::Next(Command& cmd) {
     std::uint32_t value = 0;
     std::uint32_t shift = 0;
     std::uint64_t count = 0;
+    cmd.countBytes = countBytes_.data();
     int b = 0;
     do {
       b = in_.Next();

@@ -1,6 +1,11 @@
 // The report layout and the dump walk: header fields, device list, every kind of dump line and its edge cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -87,6 +92,62 @@ TEST(WalkerTest, WaitCounts) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], c.line);
   }
+}
+
+// The walker holds at most a few thousand count bytes; longer counts are read again from the input
+// when their line is written, from memory or from a file, as text and as JSON.
+TEST(WalkerTest, LongWaitCountsAreWrittenWhole) {
+  const std::filesystem::path file = std::filesystem::temp_directory_path() / "tavrin-long-count.s98";
+  for (const std::size_t length : {std::size_t{1}, std::size_t{4095}, std::size_t{4096}, std::size_t{4097},
+                                   std::size_t{20000}}) {
+    std::vector<std::uint8_t> count(length, 0x80);
+    count.back() = 0x01;
+    // Groups of 7 bits at shifts 0, 7, 14, ... taken modulo 32: only the last group is non-zero.
+    const std::uint32_t ticks = (1u << ((7 * (length - 1)) % 32)) + 2u;
+    std::vector<std::uint8_t> raw(length + 1, 0xFE);
+    std::copy(count.begin(), count.end(), raw.begin() + 1);
+    const auto bytes = S98Builder().Raw(raw).Wait(1).End().Build();
+    std::string textBytes = "00000020 : fe ";
+    std::string jsonBytes = "\"bytes\":\"fe";
+    for (const std::uint8_t b : count) {
+      textBytes += b == 0x80 ? "80 " : "01 ";
+      jsonBytes += b == 0x80 ? "80" : "01";
+    }
+    const std::string sync = "\t[ SYNC " + std::to_string(static_cast<std::int32_t>(ticks)) + " (" +
+                             std::to_string(static_cast<std::int32_t>(ticks)) + ") ]\t";
+    {
+      std::ofstream out(file, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+    for (const bool json : {false, true}) {
+      ConversionOptions options;
+      options.format = json ? ReportFormat::JsonLines : ReportFormat::Text;
+      std::string inMemory;
+      ASSERT_EQ(ConvertS98Bytes(bytes, "t.s98", options, inMemory), "") << length;
+      const std::filesystem::path report = file.string() + (json ? ".jsonl" : ".txt");
+      ASSERT_EQ(ConvertS98File(file, report, options), "") << length;
+      std::ifstream in(report, std::ios::binary);
+      const std::string fromFile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      // Everything after the line that names the file is the same, whichever way the bytes came.
+      const auto afterName = [json](const std::string& text) {
+        return text.substr(text.find(json ? "\n" : "Format Version"));
+      };
+      EXPECT_TRUE(afterName(fromFile) == afterName(inMemory)) << length;
+      if (json) {
+        EXPECT_NE(inMemory.find(jsonBytes + "\",\"kind\":\"wait\""), std::string::npos) << length;
+      } else {
+        const auto lines = DumpLines(inMemory);
+        ASSERT_EQ(lines.size(), 3u) << length;
+        EXPECT_EQ(lines[0].substr(0, textBytes.size() + sync.size()), textBytes + sync) << length;
+        // The walk went on right after the count: the next command's offset follows it.
+        char next[32];
+        std::snprintf(next, sizeof next, "%08x : ff ", static_cast<unsigned>(0x21 + length));
+        EXPECT_EQ(lines[1].rfind(next, 0), 0u) << lines[1];
+      }
+      std::filesystem::remove(report);
+    }
+  }
+  std::filesystem::remove(file);
 }
 
 TEST(WalkerTest, TicksAndTimestampsAccumulate) {
