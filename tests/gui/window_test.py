@@ -198,9 +198,13 @@ def close_and_expect_exit(args, env, gui):
 
 def xvfb_drop(args):
     """A real drag of two files from a separate X client onto the window, driven by xdotool."""
-    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    if shutil.which("Xvfb") is None:
+        skip("not found: Xvfb")
+    missing = [tool for tool in ("xdotool",) if shutil.which(tool) is None]
     if not (shutil.which("import") or (shutil.which("xwd") and shutil.which("convert"))):
         missing.append("import (or xwd and convert)")
+    if missing and args.wine:
+        fail("not found: %s (make test-windows installs it)" % ", ".join(missing))
     if missing:
         skip("not found: " + ", ".join(missing))
     check_wine(args.wine)

@@ -378,6 +378,7 @@ TEST(Manifest, SelectsCommonControls6AndDeclaresDpiAwareness) {
   EXPECT_NE(manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm<"),
             std::string::npos);
   EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+  EXPECT_NE(manifest.find(">true</longPathAware>"), std::string::npos);
 
   // The button class in force is Common Controls 6's, not the system's old one.
   WNDCLASSEXW button{};
