@@ -86,12 +86,15 @@ if [ "$MODE" = test ]; then
   stamp "host drag source ready ($((SECONDS - start)) s)"
 fi
 
+# The toolchain is set once, when the folder is configured first; the tests are switched on (with the
+# host tools) whenever the tests are run, also in a folder that only packaged so far.
+configure=(-DTAVRIN_BUILD_TESTS=OFF)
+[ "$MODE" = test ] && configure=(-DTAVRIN_BUILD_TESTS=ON -DTAVRIN_HOST_TOOLS_DIR="$HOST/bin")
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DTAVRIN_WINDOWS_DEPS="$DEPS" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_BUILD_GUI=OFF -DTAVRIN_BUILD_TESTS="$([ "$MODE" = test ] && echo ON || echo OFF)"
-fi
-if [ "$MODE" = test ]; then
-  cmake -S . -B "$BUILD" -DTAVRIN_BUILD_TESTS=ON -DTAVRIN_HOST_TOOLS_DIR="$HOST/bin" >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_BUILD_GUI=OFF "${configure[@]}"
+elif [ "$MODE" = test ]; then
+  cmake -S . -B "$BUILD" "${configure[@]}" >/dev/null
 fi
 
 if [ "$MODE" = package ]; then
