@@ -4,6 +4,8 @@
 #   make test       build and run every test, then the same tests under AddressSanitizer + UBSan
 #   make bench      benchmarks on a large generated log
 #   make fuzz       fuzz the whole conversion (FUZZ_SECONDS, default 300)
+#   make test-windows     cross-build tavrin.exe and tavrin-gui.exe with mingw-w64, run the tests under wine
+#   make package-windows  build/tavrin-<version>-win64.zip: tavrin.exe, tavrin-gui.exe, README, LICENSE
 #   make clean      remove the build folders' outputs; make distclean removes the folders
 
 BUILD_DIR    ?= build
@@ -16,7 +18,8 @@ DEB_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark
                 clang libclang-rt-14-dev nlohmann-json3-dev time \
                 dpkg-dev desktop-file-utils xdg-utils
 
-.PHONY: all deps build demo test test-sanitize bench fuzz install package test-windows clean distclean
+.PHONY: all deps build demo test test-sanitize bench fuzz install package test-windows package-windows clean \
+        distclean
 
 all: build
 
@@ -74,6 +77,9 @@ package: build
 
 test-windows:
 	packaging/test-windows.sh
+
+package-windows:
+	packaging/test-windows.sh package
 
 clean:
 	-cmake --build $(BUILD_DIR) --target clean

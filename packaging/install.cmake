@@ -5,16 +5,14 @@ set(TAVRIN_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TAVRIN_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${TAVRIN_PACKAGING_OUT})
 
-# Programs.
-install(TARGETS tavrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET tavrin-gui)
-  install(TARGETS tavrin-gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-
-# Windows gets the programs and the README in a ZIP file (cpack in the cross build folder).
+# Windows: the two programs, the README and the LICENSE side by side in one folder, which
+# make package-windows zips (cpack -G ZIP in the cross build folder makes the same file).
 if(WIN32)
+  install(TARGETS tavrin RUNTIME DESTINATION .)
+  if(TARGET tavrin-gui)
+    install(TARGETS tavrin-gui RUNTIME DESTINATION .)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME tavrin)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -23,6 +21,14 @@ if(WIN32)
   include(CPack)
   return()
 endif()
+
+# Programs.
+install(TARGETS tavrin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET tavrin-gui)
+  install(TARGETS tavrin-gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Manual pages, with the project's version filled in and compressed as Debian ships them (gzip -9n:
 # no name or time stamp inside, so the package builds the same twice).

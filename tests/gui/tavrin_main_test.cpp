@@ -35,16 +35,7 @@ namespace {
 const QString kInstructionLine =
     QString::fromUtf8("*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します");
 
-// One OPNA device; the key-on write gets an annotation with -v and none without.
-std::vector<std::uint8_t> KeyOnSong() {
-  return S98Builder()
-      .Device(4, 7987200, 3)
-      .Write(0, 0, 0x28, 0xF1)
-      .Wait(1)
-      .Write(0, 0, 0x28, 0x01)
-      .End()
-      .Build();
-}
+std::vector<std::uint8_t> KeyOnSong() { return tavrin::testing::KeyOnSong().Build(); }
 
 void WriteBytes(const QString& path, const std::vector<std::uint8_t>& bytes) {
   QFile file(path);

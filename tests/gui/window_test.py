@@ -1,5 +1,9 @@
 #!/usr/bin/env python3
-"""Runs tavrin-gui as a real program: files on its command line, and a real drag under Xvfb."""
+"""Runs tavrin-gui as a real program: files on its command line, and a real drag under Xvfb.
+
+With --wine the program is tavrin-gui.exe, the Windows window, run by wine: wine turns the X drop
+into WM_DROPFILES. The xvfb-run mode runs any command (a Windows test program under wine) with a
+display of its own."""
 
 import argparse
 import os
@@ -11,12 +15,18 @@ import time
 
 SKIP = 77
 TITLE = "Tavrin_GUI 20110108"
+INSTRUCTION = "*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します"
 REPORT_HEAD = b"[ S98 Information ]\r\n"
 
 
 def fail(message):
     print("FAIL: " + message)
     sys.exit(1)
+
+
+def skip(message):
+    print("SKIP: " + message)
+    sys.exit(SKIP)
 
 
 def wait_for(what, predicate, timeout):
@@ -61,16 +71,27 @@ def command_line(args):
     fresh_folder(work)
     inputs = [os.path.join(work, "a.s98"), os.path.join(work, "b c.s98")]
     write_samples(args.sample, inputs)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    server = None
+    if args.wine:
+        check_wine(args.wine)
+        server, display = start_xvfb()
+        env = dict(os.environ, DISPLAY=display)
+    else:
+        env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     # One name relative to the working folder, one absolute: both must land beside their input.
-    gui = subprocess.Popen([args.gui, "a.s98", inputs[1]], cwd=work, env=env)
+    gui = subprocess.Popen(launcher(args) + [args.gui, "a.s98", inputs[1]], cwd=work, env=env)
     try:
         reports = [os.path.join(work, "a.txt"), os.path.join(work, "b c.txt")]
-        wait_for("reports of the command-line files", lambda: all(map(report_done, reports)), 30)
+        wait_for("reports of the command-line files", lambda: all(map(report_done, reports)), 60)
         if gui.poll() is not None:
             fail("tavrin-gui ended by itself with code %d" % gui.returncode)
+        expect_list(args, env, ["a.s98", "b c.s98"])
+        close_and_expect_exit(args, env, gui)
     finally:
         stop(gui)
+        end_wine(args, env)
+        if server is not None:
+            stop(server)
     print("both command-line files converted")
 
 
@@ -98,6 +119,8 @@ def xdo(env, *words):
 
 
 def start_xvfb():
+    if shutil.which("Xvfb") is None:
+        skip("not found: Xvfb")
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
                                "-nolisten", "tcp"], pass_fds=(write_end,),
@@ -107,8 +130,30 @@ def start_xvfb():
         display = announced.readline().strip()
     if not display:
         stop(server)
-        fail("Xvfb did not start")
+        skip("Xvfb cannot run here (it announced no display)")
     return server, ":" + display
+
+
+def check_wine(wine):
+    """Skips when wine is missing or cannot start Windows programs here."""
+    if wine is None:
+        return
+    try:
+        subprocess.run([wine, "--version"], check=True, capture_output=True, timeout=60)
+    except (OSError, subprocess.SubprocessError) as error:
+        skip("wine cannot run here: %s" % error)
+
+
+def launcher(args):
+    return [args.wine] if args.wine else []
+
+
+def end_wine(args, env):
+    """Ends the prefix's wine server with this display, so the next window test starts its own."""
+    if args.wine:
+        server = shutil.which("wineserver") or os.path.join(os.path.dirname(args.wine), "wineserver")
+        subprocess.run([server, "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run([server, "-w"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def screenshot(env, window, path):
@@ -120,14 +165,49 @@ def screenshot(env, window, path):
     print("screenshot of the window: " + path)
 
 
+def probe(args, env, command):
+    """Asks the running Windows window for its LIST lines, or to close, from another process."""
+    done = subprocess.run([args.wine, args.probe, command], env=env, capture_output=True, timeout=60)
+    if done.returncode != 0:
+        fail("tavrin-window-probe %s: %s" % (command, done.stderr.decode(errors="replace").strip()))
+    return done.stdout.decode("utf-8").splitlines()
+
+
+def expect_list(args, env, names):
+    """With a probe: LIST holds the instruction line, then each name followed by "-> ok"."""
+    if not args.probe:
+        return
+    expected = [INSTRUCTION]
+    for name in names:
+        expected += [name, "-> ok"]
+    wait_for("LIST to show %s" % expected, lambda: probe(args, env, "list") == expected, 30)
+
+
+def close_and_expect_exit(args, env, gui):
+    """With a probe: closing the window ends the program with exit code 0."""
+    if not args.probe:
+        return
+    probe(args, env, "close")
+    try:
+        code = gui.wait(timeout=30)
+    except subprocess.TimeoutExpired:
+        fail("tavrin-gui.exe did not end after its window was closed")
+    if code != 0:
+        fail("tavrin-gui.exe ended with code %d after its window was closed" % code)
+
+
 def xvfb_drop(args):
     """A real drag of two files from a separate X client onto the window, driven by xdotool."""
-    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    if shutil.which("Xvfb") is None:
+        skip("not found: Xvfb")
+    missing = [tool for tool in ("xdotool",) if shutil.which(tool) is None]
     if not (shutil.which("import") or (shutil.which("xwd") and shutil.which("convert"))):
         missing.append("import (or xwd and convert)")
+    if missing and args.wine:
+        fail("not found: %s (make test-windows installs it)" % ", ".join(missing))
     if missing:
-        print("SKIP: not found: " + ", ".join(missing))
-        sys.exit(SKIP)
+        skip("not found: " + ", ".join(missing))
+    check_wine(args.wine)
 
     work = args.work
     fresh_folder(work)
@@ -139,8 +219,8 @@ def xvfb_drop(args):
     env = dict(os.environ, DISPLAY=display, QT_QPA_PLATFORM="xcb")
     gui = source = None
     try:
-        gui = subprocess.Popen([args.gui], env=env)
-        target = find_window(env, "^%s$" % TITLE)
+        gui = subprocess.Popen(launcher(args) + [args.gui], env=env)
+        target = find_window(env, "^%s$" % TITLE, timeout=120 if args.wine else 20)
         source = subprocess.Popen([args.source, *inputs], env=env, stdout=subprocess.PIPE, text=True)
         origin = find_window(env, "^tavrin drag source$")
         time.sleep(0.5)
@@ -169,29 +249,56 @@ def xvfb_drop(args):
         if finished != "drag finished: copied":
             fail("the drag source reports: " + (finished or "nothing"))
         wait_for("both reports of the drop", lambda: all(map(report_done, reports)), 30)
+        expect_list(args, env, ["first song.s98", "second.s98"])
         time.sleep(0.5)  # let the window paint its new lines
         if args.screenshot:
             screenshot(env, target, args.screenshot)
         if gui.poll() is not None:
             fail("tavrin-gui ended during the drop with code %d" % gui.returncode)
+        close_and_expect_exit(args, env, gui)
     finally:
         for process in (source, gui):
             if process is not None:
                 stop(process)
+        end_wine(args, env)
         stop(server)
     print("both dropped files converted")
 
 
+def xvfb_run(args):
+    """Runs a command with a display of its own and ends with its exit code."""
+    check_wine(args.wine)
+    server, display = start_xvfb()
+    env = dict(os.environ, DISPLAY=display)
+    try:
+        code = subprocess.run(launcher(args) + args.command, env=env).returncode
+    finally:
+        end_wine(args, env)
+        stop(server)
+    sys.exit(code)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("mode", choices=("command-line", "xvfb-drop"))
-    parser.add_argument("--gui", required=True)
-    parser.add_argument("--sample", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--work", required=True)
-    parser.add_argument("--screenshot")
+    modes = parser.add_subparsers(dest="mode", required=True)
+    for mode in ("command-line", "xvfb-drop"):
+        program = modes.add_parser(mode)
+        program.add_argument("--gui", required=True)
+        program.add_argument("--sample", required=True)
+        program.add_argument("--source", required=True)
+        program.add_argument("--work", required=True)
+        program.add_argument("--screenshot")
+        program.add_argument("--wine", help="run the Windows program GUI with this wine")
+        program.add_argument("--probe", help="with --wine: the program that reads the window's LIST")
+    run = modes.add_parser("xvfb-run")
+    run.add_argument("--wine", help="run the command with this wine")
+    run.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
-    if args.mode == "command-line":
+    if args.mode == "xvfb-run":
+        if args.command[:1] == ["--"]:
+            args.command = args.command[1:]
+        xvfb_run(args)
+    elif args.mode == "command-line":
         command_line(args)
     else:
         xvfb_drop(args)

@@ -9,13 +9,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUTPUT.s98...\n", argv[0]);
     return 2;
   }
-  const auto bytes = tavrin::testing::S98Builder()
-                         .Device(4, 7987200, 3)
-                         .Write(0, 0, 0x28, 0xF1)
-                         .Wait(1)
-                         .Write(0, 0, 0x28, 0x01)
-                         .End()
-                         .Build();
+  const auto bytes = tavrin::testing::KeyOnSong().Build();
   for (int i = 1; i < argc; ++i) {
     std::ofstream out(argv[i], std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -9,6 +9,10 @@ void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 }
 }  // namespace
 
+S98Builder KeyOnSong() {
+  return S98Builder().Device(4, 7987200, 3).Write(0, 0, 0x28, 0xF1).Wait(1).Write(0, 0, 0x28, 0x01).End();
+}
+
 std::vector<std::uint8_t> EncodeWaitCount(std::uint32_t ticks) {
   std::uint32_t value = ticks - 2;
   std::vector<std::uint8_t> bytes;

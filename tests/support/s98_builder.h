@@ -57,6 +57,10 @@ class S98Builder {
   std::optional<std::uint32_t> tagOffset_, dataOffset_, loopOffset_, deviceCount_;
 };
 
+// One OPNA device keying FM channel 1 on and off: with -v the key-on write is annotated
+// ("FM#1 Key-ON/OFF slot: 1 2 3 4"), without it nothing is. The window tests' song.
+S98Builder KeyOnSong();
+
 // Little-endian varint of a 0xFE wait for n ticks (n >= 2).
 std::vector<std::uint8_t> EncodeWaitCount(std::uint32_t ticks);
 

@@ -11,30 +11,15 @@
 
 #include "engine/paths.h"
 #include "tests/support/s98_builder.h"
+#include "tests/windows/wide_files.h"
 
 namespace tavrin {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadBytes;
 using testing::S98Builder;
-
-// Files are read and written here through the CRT's wide calls, not through the code under test.
-std::string ReadBytes(const fs::path& path) {
-  std::string bytes;
-  if (std::FILE* f = ::_wfopen(path.c_str(), L"rb")) {
-    char block[4096];
-    for (std::size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) bytes.append(block, got);
-    std::fclose(f);
-  }
-  return bytes;
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-  std::FILE* f = ::_wfopen(path.c_str(), L"wb");
-  ASSERT_NE(f, nullptr);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-}
+using testing::WriteBytes;
 
 std::string Song() {
   return S98Builder().Device(4, 7987200, 3).Write(0, 0, 0x28, 0xF0).Wait(1).End().BuildString();
