@@ -12,9 +12,12 @@ bool IsFourOpFm(VoiceKind kind) { return kind == VoiceKind::Opn || kind == Voice
 // "%d"s into a std::string, for the text formats (which are not reports).
 template <typename... Args>
 void Append(std::string& text, const char* format, Args... args) {
-  char line[160];
-  const int n = std::snprintf(line, sizeof line, format, args...);
-  if (n > 0) text.append(line, static_cast<std::size_t>(n < static_cast<int>(sizeof line) ? n : sizeof line - 1));
+  const int n = std::snprintf(nullptr, 0, format, args...);
+  if (n <= 0) return;
+  const std::size_t at = text.size();
+  text.resize(at + static_cast<std::size_t>(n) + 1);
+  std::snprintf(text.data() + at, static_cast<std::size_t>(n) + 1, format, args...);
+  text.pop_back();  // the NUL snprintf writes
 }
 
 std::string VoiceTitle(std::string_view title, const VoiceEntry& e) {
