@@ -10,6 +10,7 @@
 
 #include "chips/annotator.h"
 #include "chips/pitch.h"
+#include "chips/voice.h"
 #include "core/device.h"
 
 namespace tavrin {
@@ -56,6 +57,9 @@ struct KeyLayout {
 //   Keys           the channels and rhythm keys the device type keys on
 //   Apply          the chip's own rules for one write, after the write is recorded in the bank:
 //                  latches, key state (key-on events), the pitch of a channel
+//   CaptureVoice   the timbre a channel's registers hold now (null for a family without FM voices);
+//                  false for a channel that has none of its own (an SSG, a rhythm channel, the second
+//                  channel of a joined OPL3 pair)
 struct ChipFamily {
   std::string_view name;
   std::unique_ptr<DetailDecoder> (*MakeAnnotator)();
@@ -64,6 +68,7 @@ struct ChipFamily {
   KeyLayout (*Keys)(std::uint32_t type);
   void (*Apply)(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
                 WriteEffect& effect);
+  bool (*CaptureVoice)(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
 };
 
 // Keys a channel: `held` is its new operator mask (or key bit); an operator turning on is a key-on.

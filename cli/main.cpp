@@ -111,6 +111,29 @@ bool RunChecks(const std::vector<std::string>& files, const std::string& output,
   return clean;
 }
 
+// --voices-dir: after the conversions, the patch files of every FILE that converted. A FILE whose
+// files cannot be written is logged as "NAME" and "-> voices: REASON"; true when none failed.
+bool WriteVoiceFiles(const std::vector<Job>& jobs, const tavrin::ConversionOptions& options,
+                     const std::string& dir, std::FILE* log) {
+  const std::filesystem::path folder = tavrin::PathFromArgument(dir);
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  bool allOk = true;
+  for (const Job& job : jobs) {
+    if (!job.status.empty()) continue;
+    std::vector<std::string> written;
+    std::string status = std::filesystem::is_directory(folder, error)
+                             ? tavrin::WriteS98VoiceFiles(job.input, folder, options, written)
+                             : std::string(tavrin::kStatusOutputOpenError);
+    if (status.empty()) continue;
+    const std::string name = std::filesystem::path(tavrin::FileNamePart(job.input)).string();
+    std::fprintf(log, "%s\n-> voices: %s\n", name.c_str(), status.c_str());
+    allOk = false;
+  }
+  std::fflush(log);
+  return allOk;
+}
+
 // WHEN of --from/--to, or a usage error that says what was expected.
 tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text) {
   const auto point = tavrin::ParseDumpPoint(text);
@@ -150,6 +173,9 @@ int main(int argc, char** argv) {
   bool stats = false;
   bool json = false;
   bool check = false;
+  bool voices = false;
+  bool voicesOnly = false;
+  std::string voicesDir;
   auto* verboseOption =
       app.add_flag("-v,--verbose", verbose, "Annotate every register write with what it does to the chip");
   app.add_flag("-f,--force", skipVersionCheck, "Do not check the S98 format version (accept any version byte)");
@@ -182,6 +208,18 @@ int main(int argc, char** argv) {
   auto* jsonOption = app.add_flag("--json", json,
                                   "Write JSON Lines instead of the text report, beside FILE as .jsonl\n"
                                   "(or to OUT): the head, then one object per command");
+  // FM voices: the section, the section alone, the patch files.
+  auto* voicesOption = app.add_flag("--voices", voices,
+                                    "Add a section \"[ Voices ]\": each distinct FM voice keyed (@0, @1, ... per\n"
+                                    "chip family) as a parameter table, with the devices, channels, key-ons\n"
+                                    "and first and last time that use it");
+  auto* voicesOnlyOption = app.add_flag("--voices-only", voicesOnly,
+                                        "Like --voices, without the dump lines: the header sections, then the voices");
+  auto* voicesDirOption =
+      app.add_option("--voices-dir", voicesDir,
+                     "Also write the voices of each FILE into DIR as patch files: FILE.opm (VOPM bank),\n"
+                     "FILE.mml (PMD and MXDRV voice definitions), FILE_OPN@N.tfi, FILE_OPL@N.sbi");
+  voicesDirOption->type_name("DIR");
   app.add_flag("--check", check,
                "Write no report: list what a player may trip on in each FILE, one line per\n"
                "finding with its offset, to standard output (or OUT); exit 1 if any is found");
@@ -217,8 +255,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (check) {
-      const CLI::Option* reportOptions[] = {verboseOption, notesOption, fromOption,  toOption,
-                                            deviceOption,  tagsOption,  statsOption, jsonOption};
+      const CLI::Option* reportOptions[] = {verboseOption, notesOption,  fromOption,       toOption,
+                                            deviceOption,  tagsOption,   statsOption,      jsonOption,
+                                            voicesOption,  voicesOnlyOption, voicesDirOption};
       for (const CLI::Option* other : reportOptions) {
         if (other->count() > 0) {
           throw CLI::ValidationError("--check",
@@ -264,6 +303,10 @@ int main(int argc, char** argv) {
       .selection = selection,
       .tags = tags,
       .stats = stats,
+      .voices = voices,
+      .voicesOnly = voicesOnly,
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
-  return RunJobs(batch, options, jobs, log) ? 0 : 1;
+  const bool converted = RunJobs(batch, options, jobs, log);
+  const bool patched = voicesDir.empty() || WriteVoiceFiles(batch, options, voicesDir, log);
+  return converted && patched ? 0 : 1;
 }

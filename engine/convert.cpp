@@ -5,6 +5,8 @@
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
 #include "report/report.h"
+#include "report/voice_files.h"
+#include "report/voices.h"
 
 namespace tavrin {
 
@@ -70,6 +72,34 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
   Write(sink, in, info, fileName, options, window);
   sink.Flush();
   report = std::move(target.text);
+  return {};
+}
+
+std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
+                               const ConversionOptions& options, std::vector<std::string>& written) {
+  written.clear();
+  InputFile file;
+  if (!file.Open(input)) return std::string(kStatusFileOpenError);
+  ByteReader in(file);
+  S98Info info;
+  DumpWindow window;
+  if (std::string status = Prepare(in, options, [] { return false; }, info, window); !status.empty()) {
+    return status;
+  }
+  const VoiceBank bank = CollectVoices(in, info, options, window);
+  if (in.Failed()) return std::string(kStatusFileReadError);
+  const std::string stem = input.stem().string();
+  for (const PatchFile& patch : VoicePatchFiles(bank, stem)) {
+    const std::filesystem::path target = dir / patch.name;
+    if (target == input || IsSameFile(input, target)) return std::string(kStatusSameFile);
+    ReportFile out;
+    if (!out.Open(target)) return std::string(kStatusOutputOpenError);
+    ReportSink sink(out);
+    sink.Append(patch.bytes);
+    const bool flushed = sink.Flush();
+    if (!out.Commit() || !flushed) return std::string(kStatusWriteError);
+    written.push_back(patch.name);
+  }
   return {};
 }
 

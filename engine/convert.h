@@ -27,6 +27,12 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
                             const ConversionOptions& options, std::string& report);
 
+// --voices-dir: the voices of `input`, taken as --voices takes them under `options`, written into the
+// folder `dir` as patch files named after the input. `written` receives the names of the files
+// written. Returns "" or one of the status texts.
+std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
+                               const ConversionOptions& options, std::vector<std::string>& written);
+
 // --check on a file: "" or the status with which a conversion would refuse it; the findings sorted
 // by offset.
 std::string CheckS98File(const std::filesystem::path& input, bool skipVersionCheck,

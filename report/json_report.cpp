@@ -149,8 +149,13 @@ void WriteJsonReport(ReportSink& out, const ReportInput& input) {
   WriteJsonLine(out, HeadObject(input));
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
-  JsonWriter writer(out, input.in, walker, ctx);
-  Walk(walker, ctx, input.window, writer);
+  if (input.plan.dump) {
+    JsonWriter writer(out, input.in, walker, ctx);
+    Walk(walker, ctx, input.window, writer);
+  } else {
+    SilentWriter writer;
+    Walk(walker, ctx, input.window, writer);
+  }
   for (const auto& section : ctx.sections) section->WriteJson(out);
 }
 

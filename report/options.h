@@ -20,6 +20,8 @@ struct ConversionOptions {
   DumpSelection selection{};  // --from, --to, --device: the dump lines shown
   bool tags = false;          // --tags: the tag block, after the information section
   bool stats = false;         // --stats: counts, duration and loop, after the dump section
+  bool voices = false;        // --voices: the FM voices keyed, after the dump section
+  bool voicesOnly = false;    // --voices-only: the head sections and the voices, no dump lines
   ReportFormat format = ReportFormat::Text;
 };
 
@@ -31,15 +33,19 @@ struct WalkPlan {
         notes(options.notes),
         tags(options.tags),
         stats(options.stats),
+        voices(options.voices || options.voicesOnly),
+        dump(!options.voicesOnly),
         selective(options.selection.Active()),
-        model(options.notes || options.stats) {}
+        model(options.notes || options.stats || voices) {}
 
   bool annotate;   // run the annotators (-v; --notes shows their text too)
   bool notes;      // the note a pitch write sets
   bool tags;       // the tag section
   bool stats;      // the statistics section (walks the whole dump)
+  bool voices;     // the voices section (reads the register model at each key-on)
+  bool dump;       // the dump section's lines are written
   bool selective;  // a window or device filter hides some lines
-  bool model;      // the register model is kept (what notes and statistics read)
+  bool model;      // the register model is kept (what notes, statistics and voices read)
 };
 
 }  // namespace tavrin

@@ -2,14 +2,18 @@
 #include "report/section.h"
 
 #include "report/stats.h"
+#include "report/voices.h"
 
 namespace tavrin {
 
 std::vector<std::unique_ptr<ReportSection>> MakeSections(const WalkPlan& plan, const StreamHead& head,
                                                          const DeviceTable& devices,
-                                                         const RegisterModel* /*model*/) {
+                                                         const RegisterModel* model) {
   std::vector<std::unique_ptr<ReportSection>> sections;
   if (plan.stats) sections.push_back(std::make_unique<DumpStats>(head, devices, plan.selective));  // --stats
+  if (plan.voices && model != nullptr) {
+    sections.push_back(std::make_unique<VoiceSection>(head, plan.selective, *model));  // --voices
+  }
   return sections;
 }
 

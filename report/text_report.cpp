@@ -62,11 +62,16 @@ class TextWriter {
 void WriteTextReport(ReportSink& out, const ReportInput& input) {
   WriteInformationSection(out, input.info, input.fileName);
   if (input.plan.tags) WriteTagSection(out, ReadTagBlock(input.in, input.info.header));
-  WriteDeviceList(out, input.info);
+  WriteDeviceList(out, input.info, input.plan.dump);
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
-  TextWriter writer(out, walker, ctx);
-  Walk(walker, ctx, input.window, writer);
+  if (input.plan.dump) {
+    TextWriter writer(out, walker, ctx);
+    Walk(walker, ctx, input.window, writer);
+  } else {
+    SilentWriter writer;
+    Walk(walker, ctx, input.window, writer);
+  }
   for (const auto& section : ctx.sections) section->WriteText(out);
 }
 

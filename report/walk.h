@@ -65,6 +65,11 @@ class WalkContext {
   ReportSink discard_{discardTarget_};
 };
 
+// The writer of a report without dump lines (--voices-only): the walk feeds only the sections.
+struct SilentWriter {
+  void Line(const Command& /*cmd*/, const WriteEffect& /*effect*/, std::uint64_t /*ticksBefore*/) {}
+};
+
 // Feeds every command of `source` to writer.Line(cmd, effect, ticksBefore), ticksBefore being the
 // ticks of the waits before it, and to every section. Lines outside the window only move state; the
 // walk stops once the window has passed, unless a section wants the whole stream.

@@ -141,6 +141,7 @@ std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<Dcs
 
 }  // namespace
 
-const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg};
+const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg,
+                                 nullptr};
 
 }  // namespace tavrin

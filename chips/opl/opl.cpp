@@ -245,6 +245,7 @@ std::unique_ptr<DetailDecoder> MakeOplAnnotator() { return std::make_unique<OplD
 
 }  // namespace
 
-const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl};
+const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl,
+                               CaptureOplVoice};
 
 }  // namespace tavrin

@@ -80,4 +80,7 @@ class OplDetailDecoder final : public DetailDecoder {
 // The OPL family as the dispatch table sees it.
 extern const ChipFamily kOplFamily;
 
+// The voice of channel 0-8 (OPL3: 0-17); false for rhythm channels and the second channel of a pair.
+bool CaptureOplVoice(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
+
 }  // namespace tavrin

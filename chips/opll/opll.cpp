@@ -178,6 +178,13 @@ std::unique_ptr<DetailDecoder> MakeOpllAnnotator() { return std::make_unique<Opl
 
 }  // namespace
 
-const ChipFamily kOpllFamily = {"OPLL", MakeOpllAnnotator, OpllBank, OpllPorts, OpllKeys, ApplyOpll};
+std::string_view OpllPresetName(unsigned instrument) {
+  std::string_view name = ToneNameTable[instrument & 15u];
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  return name;
+}
+
+const ChipFamily kOpllFamily = {"OPLL", MakeOpllAnnotator, OpllBank, OpllPorts, OpllKeys, ApplyOpll,
+                                CaptureOpllVoice};
 
 }  // namespace tavrin

@@ -68,4 +68,7 @@ class OpllDetailDecoder final : public DetailDecoder {
 // The OPLL family as the dispatch table sees it.
 extern const ChipFamily kOpllFamily;
 
+// The voice of channel 0-8; false for the rhythm channels in rhythm mode.
+bool CaptureOpllVoice(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
+
 }  // namespace tavrin

@@ -323,6 +323,7 @@ std::unique_ptr<DetailDecoder> MakeOpmAnnotator() { return std::make_unique<OpmD
 
 }  // namespace
 
-const ChipFamily kOpmFamily = {"OPM", MakeOpmAnnotator, OpmBank, OpmPorts, OpmKeys, ApplyOpm};
+const ChipFamily kOpmFamily = {"OPM", MakeOpmAnnotator, OpmBank, OpmPorts, OpmKeys, ApplyOpm,
+                               CaptureOpmVoice};
 
 }  // namespace tavrin

@@ -33,4 +33,7 @@ class OpmDetailDecoder final : public DetailDecoder {
 // The OPM family as the dispatch table sees it.
 extern const ChipFamily kOpmFamily;
 
+// The voice of channel 0-7.
+bool CaptureOpmVoice(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
+
 }  // namespace tavrin

@@ -40,6 +40,9 @@ class OpnDetailDecoder final : public DetailDecoder {
   PerDevice<OpnDeviceState> states_;
 };
 
+// The voice of FM channel `channel` (0-5; 0-2 on the OPN); false for the PSGs and other channels.
+bool CaptureOpnVoice(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
+
 // The OPN family as the dispatch table sees it.
 extern const ChipFamily kOpnFamily;
 

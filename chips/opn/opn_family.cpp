@@ -185,6 +185,7 @@ std::unique_ptr<DetailDecoder> MakeOpnAnnotator() { return std::make_unique<OpnD
 
 }  // namespace
 
-const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn};
+const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn,
+                               CaptureOpnVoice};
 
 }  // namespace tavrin

@@ -1,0 +1,274 @@
+// Collecting the voices of a walk at each key-on, and the "[ Voices ]" section in text and JSON.
+#include "report/voices.h"
+
+#include <bit>  // std::countr_zero
+
+#include "core/timestamp.h"
+#include "formats/s98/dump_walker.h"
+#include "formats/s98/s98_sections.h"
+#include "model/register_model.h"
+#include "report/json_line.h"
+#include "report/walk.h"
+
+namespace tavrin {
+
+namespace {
+
+bool IsOpll(VoiceKind kind) { return kind == VoiceKind::OpllCustom || kind == VoiceKind::OpllPreset; }
+
+std::string_view KindName(VoiceKind kind) {
+  switch (kind) {
+    case VoiceKind::Opn: return "opn";
+    case VoiceKind::Opm: return "opm";
+    case VoiceKind::Opl: return "opl";
+    case VoiceKind::OplFourOp: return "opl-4op";
+    case VoiceKind::OpllCustom: return "opll-custom";
+    case VoiceKind::OpllPreset: return "opll-preset";
+  }
+  return "opn";
+}
+
+// The algorithm line's fields after "FAMILY @N".
+void WriteChannelFields(ReportSink& out, const Voice& v) {
+  switch (v.kind) {
+    case VoiceKind::Opn:
+    case VoiceKind::Opm:
+      out.Print<"  ALG=%d FB=%d AMS=%d PMS=%d">(v.alg, v.fb, v.ams, v.pms);
+      break;
+    case VoiceKind::Opl:
+      out.Print<"  CNT=%d FB=%d">(v.alg, v.fb);
+      break;
+    case VoiceKind::OplFourOp:
+      out.Print<"  4-op ALG=%d FB=%d">(v.alg, v.fb);
+      break;
+    case VoiceKind::OpllCustom:
+      out.Print<"  custom FB=%d">(v.fb);
+      break;
+    case VoiceKind::OpllPreset:
+      out.Print<"  preset %d %s">(v.preset, OpllPresetName(v.preset));
+      break;
+  }
+}
+
+}  // namespace
+
+void WriteVoiceTime(ReportSink& out, const TickRate& rate, std::uint64_t ticks) {
+  // Elapsed time in the dump's own 32-bit units, so the times read like the dump's timestamps.
+  const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) *
+                                                 static_cast<std::uint32_t>(rate.numerator));
+  FormatTimestamp(out, elapsed, rate.denominator);
+}
+
+VoiceSection::VoiceSection(const StreamHead& head, bool selective, const RegisterModel& model)
+    : model_(model), lastVoice_(static_cast<std::size_t>(kDeviceIndexCount * kChannelSlots), -1) {
+  bank_.rate = head.rate;
+  bank_.selective = selective;
+}
+
+void VoiceSection::Observe(const WalkStep& step) {
+  const std::uint32_t channelKeys = step.effect.keyedOn & ((1u << kChannelSlots) - 1u);
+  if (!step.shown || channelKeys == 0 || step.cmd.kind != CommandKind::Write) return;
+  const ChipFamily* family = model_.Family(step.cmd.device);
+  if (family == nullptr || family->CaptureVoice == nullptr) return;
+  for (std::uint32_t keys = channelKeys; keys != 0; keys &= keys - 1) {
+    const int channel = std::countr_zero(keys);
+    Voice voice;
+    if (family->CaptureVoice(model_.State(step.cmd.device), model_.Info(step.cmd.device), channel, voice)) {
+      Take(step.cmd.device, channel, voice, step.ticksBefore);
+    }
+  }
+}
+
+void VoiceSection::Take(int device, int channel, const Voice& voice, std::uint64_t tick) {
+  const std::string_view family = model_.Family(device)->name;
+  int& last = lastVoice_[static_cast<std::size_t>(device * kChannelSlots + channel)];
+  int found = -1;
+  const auto matches = [&](int i) {
+    const VoiceEntry& e = bank_.voices[static_cast<std::size_t>(i)];
+    return e.family == family && SameTimbre(e.voice, voice);
+  };
+  if (last >= 0 && matches(last)) {
+    found = last;
+  } else {
+    for (int i = 0; i < static_cast<int>(bank_.voices.size()); ++i) {
+      if (matches(i)) {
+        found = i;
+        break;
+      }
+    }
+  }
+  const int tl = LayoutOf(voice.kind).tlColumn;
+  if (found < 0) {
+    VoiceEntry entry;
+    entry.family = family;
+    for (const VoiceEntry& e : bank_.voices) entry.id += e.family == family ? 1 : 0;
+    entry.voice = voice;
+    for (std::size_t k = 0; k < 4; ++k) entry.tlMin[k] = entry.tlMax[k] = voice.op[k][static_cast<std::size_t>(tl)];
+    bank_.voices.push_back(std::move(entry));
+    found = static_cast<int>(bank_.voices.size()) - 1;
+  }
+  last = found;
+  VoiceEntry& entry = bank_.voices[static_cast<std::size_t>(found)];
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (((voice.carriers >> k) & 1u) == 0) continue;
+    const std::uint8_t level = voice.op[k][static_cast<std::size_t>(tl)];
+    if (level < entry.tlMin[k]) entry.tlMin[k] = level;
+    if (level > entry.tlMax[k]) entry.tlMax[k] = level;
+  }
+  VoiceUse* use = nullptr;
+  for (VoiceUse& u : entry.uses) {
+    if (u.device == device) use = &u;
+  }
+  if (use == nullptr) {
+    VoiceUse fresh;
+    fresh.device = device;
+    fresh.deviceName = DeviceName(model_.Info(device).type);
+    fresh.firstTick = tick;
+    entry.uses.push_back(fresh);
+    use = &entry.uses.back();
+  }
+  use->channels |= 1u << channel;
+  if (voice.specialMode) use->specialChannels |= 1u << channel;
+  ++use->keyOns;
+  use->lastTick = tick;
+}
+
+void VoiceSection::WriteText(ReportSink& out) const {
+  out.Print<"\r\n[ Voices ]\r\n">();
+  if (bank_.selective) {
+    out.Print<"Counted        = the key-ons of the commands shown in the dump section\r\n">();
+  } else {
+    out.Print<"Counted        = every key-on\r\n">();
+  }
+  out.Print<"Voices         = %d\r\n">(static_cast<int>(bank_.voices.size()));
+  for (const VoiceEntry& e : bank_.voices) {
+    const Voice& v = e.voice;
+    const VoiceLayout layout = LayoutOf(v.kind);
+    out.Print<"\r\n%s @%d">(e.family, e.id);
+    WriteChannelFields(out, v);
+    out.Print<"\r\n">();
+    if (v.operators > 0) {
+      out.Print<"        ">();
+      for (const std::string_view column : layout.columns) out.Print<" %3s">(column);
+      out.Print<"\r\n">();
+    }
+    for (int k = 0; k < v.operators; ++k) {
+      const bool carrier = (v.carriers >> k) & 1u;
+      const std::string row = std::string(layout.rows[static_cast<std::size_t>(k)]) + (carrier ? "*" : "");
+      out.Print<"    %-4s">(std::string_view(row));
+      for (std::size_t c = 0; c < layout.columns.size(); ++c) {
+        out.Print<" %3d">(v.op[static_cast<std::size_t>(k)][c]);
+      }
+      out.Print<"\r\n">();
+    }
+    // The carriers' level: kept from the first key-on, with the range seen (the OPLL's is its volume).
+    out.Print<"    carrier %s">(IsOpll(v.kind) ? std::string_view("VOL") : std::string_view("TL"));
+    for (int k = 0; k < 4; ++k) {
+      if (((v.carriers >> k) & 1u) == 0) continue;
+      const auto i = static_cast<std::size_t>(k);
+      const std::string_view row = IsOpll(v.kind) ? std::string_view("CAR") : layout.rows[i];
+      out.Print<"  %s %d">(row, v.op[i][static_cast<std::size_t>(layout.tlColumn)]);
+      if (e.tlMin[i] != e.tlMax[i]) out.Print<" (%d-%d)">(e.tlMin[i], e.tlMax[i]);
+    }
+    out.Print<"\r\n">();
+    for (const VoiceUse& u : e.uses) {
+      out.Print<"    #%02d %-16s">(u.device, u.deviceName);
+      for (std::uint32_t ch = u.channels; ch != 0; ch &= ch - 1) {
+        const int c = std::countr_zero(ch);
+        out.Print<" FM#%d">(c);
+        if ((u.specialChannels >> c) & 1u) out.Print<"(special)">();
+      }
+      const std::string keyOns = std::to_string(u.keyOns);
+      out.Print<"  key-ons %s  first ">(std::string_view(keyOns));
+      WriteVoiceTime(out, bank_.rate, u.firstTick);
+      out.Print<"  last ">();
+      WriteVoiceTime(out, bank_.rate, u.lastTick);
+      out.Print<"\r\n">();
+    }
+  }
+}
+
+void VoiceSection::WriteJson(ReportSink& out) const {
+  const auto seconds = [this](std::uint64_t ticks) {
+    return static_cast<double>(ticks) * bank_.rate.numerator / bank_.rate.denominator;
+  };
+  for (const VoiceEntry& e : bank_.voices) {
+    const Voice& v = e.voice;
+    const VoiceLayout layout = LayoutOf(v.kind);
+    Json line;
+    line["type"] = "voice";
+    line["id"] = e.id;
+    line["family"] = std::string(e.family);
+    line["kind"] = std::string(KindName(v.kind));
+    if (v.kind == VoiceKind::OpllPreset) {
+      line["preset"] = v.preset;
+      line["presetName"] = std::string(OpllPresetName(v.preset));
+    } else {
+      line["alg"] = v.alg;
+      line["fb"] = v.fb;
+    }
+    if (v.kind == VoiceKind::Opn || v.kind == VoiceKind::Opm) {
+      line["ams"] = v.ams;
+      line["pms"] = v.pms;
+    }
+    Json operators = Json::array();
+    for (int k = 0; k < v.operators; ++k) {
+      Json op;
+      op["name"] = std::string(layout.rows[static_cast<std::size_t>(k)]);
+      for (std::size_t c = 0; c < layout.columns.size(); ++c) {
+        op[std::string(layout.columns[c])] = v.op[static_cast<std::size_t>(k)][c];
+      }
+      operators.push_back(std::move(op));
+    }
+    line["operators"] = std::move(operators);
+    Json carriers = Json::array();
+    for (int k = 0; k < 4; ++k) {
+      if (((v.carriers >> k) & 1u) == 0) continue;
+      const auto i = static_cast<std::size_t>(k);
+      carriers.push_back(Json{{"operator", k + 1},
+                              {"level", v.op[i][static_cast<std::size_t>(layout.tlColumn)]},
+                              {"min", e.tlMin[i]},
+                              {"max", e.tlMax[i]}});
+    }
+    line["carriers"] = std::move(carriers);
+    Json uses = Json::array();
+    for (const VoiceUse& u : e.uses) {
+      Json use;
+      use["device"] = u.device;
+      use["name"] = std::string(u.deviceName);
+      Json channels = Json::array();
+      for (std::uint32_t ch = u.channels; ch != 0; ch &= ch - 1) channels.push_back(std::countr_zero(ch));
+      use["channels"] = std::move(channels);
+      Json special = Json::array();
+      for (std::uint32_t ch = u.specialChannels; ch != 0; ch &= ch - 1) special.push_back(std::countr_zero(ch));
+      use["specialMode"] = std::move(special);
+      use["keyOns"] = u.keyOns;
+      use["firstTick"] = u.firstTick;
+      use["firstSeconds"] = seconds(u.firstTick);
+      use["lastTick"] = u.lastTick;
+      use["lastSeconds"] = seconds(u.lastTick);
+      uses.push_back(std::move(use));
+    }
+    line["uses"] = std::move(uses);
+    WriteJsonLine(out, line);
+  }
+}
+
+VoiceBank CollectVoices(ByteReader& in, const S98Info& info, const ConversionOptions& options,
+                        const DumpWindow& window) {
+  ConversionOptions only;
+  only.skipVersionCheck = options.skipVersionCheck;
+  only.selection = options.selection;
+  only.voicesOnly = true;
+  const WalkPlan plan(only);
+  WalkContext ctx(StreamHeadOf(info), DeviceTableOf(info), plan);
+  DumpWalker walker(in, info.header);
+  SilentWriter writer;
+  Walk(walker, ctx, window, writer);
+  for (const auto& section : ctx.sections) {
+    if (const auto* voices = dynamic_cast<const VoiceSection*>(section.get())) return voices->bank();
+  }
+  return {};
+}
+
+}  // namespace tavrin
