@@ -67,6 +67,7 @@ class WalkContext {
 
 // The writer of a report without dump lines (--voices-only): the walk feeds only the sections.
 struct SilentWriter {
+  static constexpr bool kWantsTicks = false;
   void Line(const Command& /*cmd*/, const WriteEffect& /*effect*/, std::uint64_t /*ticksBefore*/) {}
 };
 
