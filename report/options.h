@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "report/selection.h"
 
@@ -20,6 +21,8 @@ struct ConversionOptions {
   DumpSelection selection{};  // --from, --to, --device: the dump lines shown
   bool tags = false;          // --tags: the tag block, after the information section
   bool stats = false;         // --stats: counts, duration and loop, after the dump section
+  std::vector<StatePoint> stateAt{};  // --state-at: register state snapshots, after the dump and statistics
+  bool stateOnly = false;           // --state-only: the snapshots without the dump section
   ReportFormat format = ReportFormat::Text;
 };
 
@@ -32,13 +35,17 @@ struct WalkPlan {
         tags(options.tags),
         stats(options.stats),
         selective(options.selection.Active()),
-        model(options.notes || options.stats) {}
+        stateAt(options.stateAt),
+        dump(!options.stateOnly),
+        model(options.notes || options.stats || !options.stateAt.empty()) {}
 
   bool annotate;   // run the annotators (-v; --notes shows their text too)
   bool notes;      // the note a pitch write sets
   bool tags;       // the tag section
   bool stats;      // the statistics section (walks the whole dump)
   bool selective;  // a window or device filter hides some lines
+  std::vector<StatePoint> stateAt;  // the snapshots, in the order asked
+  bool dump;       // the dump section is written (not with --state-only)
   bool model;      // the register model is kept (what notes and statistics read)
 };
 

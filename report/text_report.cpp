@@ -15,6 +15,7 @@ class TextWriter {
   TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx) : out_(out), source_(source), ctx_(ctx) {}
 
   void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
+    if (!ctx_.plan.dump) return;
     out_.Print<"%08x : %02x ">(cmd.offset, cmd.command);
     if (cmd.countLength != 0) ForEachCountByte(source_, cmd, [this](std::uint8_t b) { out_.Print<"%02x ">(b); });
     switch (cmd.kind) {
@@ -56,6 +57,7 @@ void WriteTextReport(ReportSink& out, const ReportInput& input) {
   WriteInformationSection(out, input.info, input.fileName);
   if (input.plan.tags) WriteTagSection(out, ReadTagBlock(input.in, input.info.header));
   WriteDeviceList(out, input.info);
+  if (input.plan.dump) out.Print<"\r\n[ Dump Data ]\r\n">();
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
   TextWriter writer(out, walker, ctx);

@@ -38,7 +38,6 @@ void WriteDeviceList(ReportSink& out, const S98Info& info) {
     out.Append(std::string_view(bits, sizeof bits));
     out.Print<"\r\n">();
   }
-  out.Print<"\r\n[ Dump Data ]\r\n">();
 }
 
 StreamHead StreamHeadOf(const S98Info& info) {
