@@ -353,7 +353,8 @@ void DescribeOpl(const ChipState& s, const DeviceInfo& device, StateTables& tabl
   const unsigned bd = RegisterAt(s, 0, 0xBD);
   const unsigned mode = RegisterAt(s, 0, 0x08);
   StateRow& common = tables.emplace_back(StateTable{"FM common", {}})
-                         .Row("OPL", WrittenAt(s, 0, 0xBD) || WrittenAt(s, 0, 0x08) || AnyWritten(s, 0, 0x01, 4))
+                         .Row("OPL", WrittenAt(s, 0, 0xBD) || WrittenAt(s, 0, 0x08) || AnyWritten(s, 0, 0x01, 4) ||
+                                               (opl3 && AnyWritten(s, 1, 0x04, 2)))
                          .Flag("AM-DEPTH", Bit(bd, 7))
                          .Flag("VIB-DEPTH", Bit(bd, 6))
                          .Flag("RHYTHM", RhythmModeOn(bd))

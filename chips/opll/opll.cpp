@@ -236,7 +236,7 @@ void DescribeOpll(const ChipState& s, const DeviceInfo& /*device*/, StateTables&
     const unsigned voice = RegisterAt(s, 0, 0x30 + c);
     ch.Row("FM#" + std::to_string(c), AnyWritten(s, 0, 0x10 + c, 3, 0x10))
         .Number("INST", ChInstrument(voice))
-        .Text("NAME", ToneName(ChInstrument(voice)))
+        .Text("NAME", ToneName(ChInstrument(voice)), false)  // INST says it
         .Number("VOL", ChVolume(voice))
         .Hex("F-NUM", (ChFNumberHigh(key) << 8) | RegisterAt(s, 0, 0x10 + c), 3)
         .Number("BLOCK", ChBlock(key))
