@@ -253,7 +253,9 @@ void DescribeFmChannels(const ChipState& s, std::uint32_t type, StateTables& tab
 void DescribeFmCommon(const ChipState& s, std::uint32_t type, StateTables& tables) {
   const unsigned mode = RegisterAt(s, 0, 0x27);
   static constexpr std::array<const char*, 4> kModes = {"normal", "effect", "CSM", "undefined"};
-  StateRow& row = tables.emplace_back(StateTable{"FM common", {}}).Row("FM", AnyWritten(s, 0, 0x21, 15));
+  const bool rhythmLevel = type == kOpna && WrittenAt(s, 0, 0x11);
+  StateRow& row =
+      tables.emplace_back(StateTable{"FM common", {}}).Row("FM", AnyWritten(s, 0, 0x21, 15) || rhythmLevel);
   if (type != kOpn) {
     row.Flag("LFO", Bit(RegisterAt(s, 0, 0x22), 3)).Number("LFO-FREQ", Bitfield(RegisterAt(s, 0, 0x22), 0, 3));
   }
@@ -262,7 +264,9 @@ void DescribeFmCommon(const ChipState& s, std::uint32_t type, StateTables& table
       .Number("TIMER-B", RegisterAt(s, 0, 0x26), false)
       .Hex("TIMER-CTRL", Bitfield(mode, 0, 6), 2, false);
   if (type == kOpn2) row.Flag("DAC", Bit(RegisterAt(s, 0, 0x2B), 7));
-  if (type == kOpna) row.Flag("FM4-6", Bit(RegisterAt(s, 0, 0x29), 7));
+  if (type == kOpna) {
+    row.Flag("FM4-6", Bit(RegisterAt(s, 0, 0x29), 7)).Number("RHYTHM-TL", Bitfield(RegisterAt(s, 0, 0x11), 0, 6));
+  }
 }
 
 void DescribeSsg(const ChipState& s, StateTables& tables) {
@@ -294,7 +298,6 @@ void DescribeRhythmAdpcm(const ChipState& s, StateTables& tables) {
     rhythm.Row(std::string(kOpnaRhythmNames[k]), WrittenAt(s, 0, 0x18 + k) || (WrittenAt(s, 0, 0x10) && Bit(keys, k)))
         .Number("LEVEL", Bitfield(level, 0, 5))
         .Text("L/R", PanText(Bit(level, 7), Bit(level, 6)))
-        .Number("TOTAL", Bitfield(RegisterAt(s, 0, 0x11), 0, 6))
         .Flag("KEY", !RhythmDump(keys) && Bit(keys, k), false);
   }
   const auto word = [&](unsigned low) { return (RegisterAt(s, 1, low + 1) << 8) | RegisterAt(s, 1, low); };

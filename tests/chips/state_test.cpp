@@ -82,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SSG envelope volume", kOpna, kOpnaClock, {{0, 0x09, 0x1F}}, "SSG#1", "ENV", "on"},
         Case{"SSG envelope period", kAy, 1789773, {{0, 0x0B, 0x34}, {0, 0x0C, 0x12}}, "SSG", "ENV-PERIOD", "$1234"},
         Case{"rhythm level and pan", kOpna, kOpnaClock, {{0, 0x19, 0x5F}}, "SD", "L/R", "-R"},
+        Case{"rhythm total level", kOpna, kOpnaClock, {{0, 0x11, 0x3F}}, "FM", "RHYTHM-TL", "63"},
         Case{"rhythm keyed", kOpna, kOpnaClock, {{0, 0x10, 0x09}}, "HH", "KEY", "on"},
         Case{"rhythm dump keys nothing", kOpna, kOpnaClock, {{0, 0x10, 0x89}}, "HH", "KEY", "-"},
         Case{"ADPCM delta-N", kOpna, kOpnaClock, {{1, 0x09, 0x34}, {1, 0x0A, 0x12}}, "ADPCM", "DELTA-N", "$1234"},
