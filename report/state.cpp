@@ -218,11 +218,12 @@ void ChipStateSection::WriteJson(ReportSink& out) const {
   for (const Snapshot& s : snapshots_) {
     Json line;
     line["type"] = "state";
-    line["at"] = s.asked.text;
     if (!s.taken) {
       line["offset"] = nullptr;
       line["ticks"] = nullptr;
       line["elapsed"] = nullptr;
+      line["at"] = s.asked.text;
+      line["pastEnd"] = false;
       line["devices"] = Json::array();
       WriteJsonLine(out, line);
       continue;
@@ -230,6 +231,7 @@ void ChipStateSection::WriteJson(ReportSink& out) const {
     line["offset"] = s.at;
     line["ticks"] = s.atTick;
     line["elapsed"] = static_cast<double>(s.atTick) * head_.rate.numerator / head_.rate.denominator;
+    line["at"] = s.asked.text;  // as typed
     line["pastEnd"] = s.pastEnd;
     Json devices = Json::array();
     for (const DeviceSnapshot& d : s.devices) {
