@@ -11,6 +11,7 @@
 #include "chips/annotator.h"
 #include "chips/pitch.h"
 #include "chips/voice.h"
+#include "chips/state_table.h"
 #include "core/device.h"
 
 namespace tavrin {
@@ -28,11 +29,26 @@ inline constexpr int kPitchSlots = 18;
 struct ChipState {
   std::array<std::array<std::uint8_t, 256>, 2> Registers{};  // the value last written, per bank
   std::array<std::bitset<256>, 2> Written;                   // addresses written at least once
-  std::array<std::uint32_t, 4> Latch{};                      // the chip's own latches; each family names its entries
+  std::array<std::uint32_t, 16> Latch{};                     // the chip's own latches; each family names its entries
   std::array<std::uint8_t, kChannelSlots> KeyHeld{};         // operator mask or key bit per channel
   std::uint8_t RhythmHeld = 0;                               // rhythm keys held (OPL family, OPLL)
   std::array<Pitch, kPitchSlots> ChannelPitch{};             // the pitch each channel is set to
 };
+
+// Reading the register image for the decoded tables.
+inline unsigned RegisterAt(const ChipState& state, int bank, unsigned reg) {
+  return state.Registers[static_cast<std::size_t>(bank)][reg & 0xFFu];
+}
+inline bool WrittenAt(const ChipState& state, int bank, unsigned reg) {
+  return state.Written[static_cast<std::size_t>(bank)][reg & 0xFFu];
+}
+// Whether any address from `first`, stepping by `step`, `count` times, was written.
+inline bool AnyWritten(const ChipState& state, int bank, unsigned first, unsigned count, unsigned step = 1) {
+  for (unsigned i = 0; i < count; ++i) {
+    if (WrittenAt(state, bank, first + i * step)) return true;
+  }
+  return false;
+}
 
 // What one register write changed, for the readers of the model.
 struct WriteEffect {
@@ -60,6 +76,8 @@ struct KeyLayout {
 //   CaptureVoice   the timbre a channel's registers hold now (null for a family without FM voices);
 //                  false for a channel that has none of its own (an SSG, a rhythm channel, the second
 //                  channel of a joined OPL3 pair)
+//   DescribeState  the device's state decoded into tables a person reads at a glance (snapshots and
+//                  the loop check read the same fields; the family marks which change the sound)
 struct ChipFamily {
   std::string_view name;
   std::unique_ptr<DetailDecoder> (*MakeAnnotator)();
@@ -69,6 +87,7 @@ struct ChipFamily {
   void (*Apply)(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
                 WriteEffect& effect);
   bool (*CaptureVoice)(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
+  void (*DescribeState)(const ChipState& state, const DeviceInfo& device, StateTables& tables);
 };
 
 // Keys a channel: `held` is its new operator mask (or key bit); an operator turning on is a key-on.

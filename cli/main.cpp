@@ -223,6 +223,16 @@ int main(int argc, char** argv) {
   app.add_flag("--check", check,
                "Write no report: list what a player may trip on in each FILE, one line per\n"
                "finding with its offset, to standard output (or OUT); exit 1 if any is found");
+  // --state-at / --state-only: register state snapshots.
+  std::vector<std::string> stateAt;
+  bool stateOnly = false;
+  auto* stateAtOption = app.add_option("--state-at", stateAt,
+                                       "Add a section \"[ Chip State at ... ]\": every chip's registers after all\n"
+                                       "commands before WHEN (or loop, or end), decoded per channel and as the\n"
+                                       "value last written to each address; may be given several times");
+  stateAtOption->type_name("WHEN")->allow_extra_args(false);
+  auto* stateOnlyOption =
+      app.add_flag("--state-only", stateOnly, "With --state-at: leave out the dump section")->needs(stateAtOption);
   app.add_option("FILE", files, "S98 files to convert")->required();
 
 #ifdef _WIN32
@@ -252,12 +262,13 @@ int main(int argc, char** argv) {
   }
 #endif
   tavrin::DumpSelection selection;
+  std::vector<tavrin::StatePoint> statePoints;
   try {
     app.parse(argc, argv);
     if (check) {
       const CLI::Option* reportOptions[] = {verboseOption, notesOption,  fromOption,       toOption,
                                             deviceOption,  tagsOption,   statsOption,      jsonOption,
-                                            voicesOption,  voicesOnlyOption, voicesDirOption};
+                                            voicesOption,  voicesOnlyOption, voicesDirOption, stateAtOption, stateOnlyOption};
       for (const CLI::Option* other : reportOptions) {
         if (other->count() > 0) {
           throw CLI::ValidationError("--check",
@@ -276,6 +287,13 @@ int main(int argc, char** argv) {
                                    std::string(tavrin::kDeviceListExpected) + ", not \"" + deviceList + "\"");
       }
       selection.deviceFilter = true;
+    }
+    for (const std::string& text : stateAt) {
+      const auto point = tavrin::ParseStatePoint(text);
+      if (!point) {
+        throw CLI::ValidationError("--state-at", std::string(tavrin::kStatePointExpected) + ", not \"" + text + "\"");
+      }
+      statePoints.push_back(*point);
     }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
@@ -305,6 +323,8 @@ int main(int argc, char** argv) {
       .stats = stats,
       .voices = voices,
       .voicesOnly = voicesOnly,
+      .stateAt = statePoints,
+      .stateOnly = stateOnly,
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
   const bool converted = RunJobs(batch, options, jobs, log);
   const bool patched = voicesDir.empty() || WriteVoiceFiles(batch, options, voicesDir, log);

@@ -20,6 +20,12 @@ std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&&
   if (std::string status = ReadHead(in, options.skipVersionCheck, info); !status.empty()) return status;
   if (sameFile()) return std::string(kStatusSameFile);
   const TickRate rate{info.header.timerNumerator, info.header.timerDenominator};
+  for (const StatePoint& point : options.stateAt) {
+    std::uint64_t tick = 0;
+    std::int64_t offset = 0;
+    if (point.kind != StatePoint::Kind::Point) continue;
+    if (std::string status = ResolvePoint(point.point, rate, tick, offset); !status.empty()) return status;
+  }
   return ResolveWindow(options.selection, rate, window);
 }
 

@@ -9,6 +9,8 @@
 #include "chips/dispatch.h"
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/tags.h"
+#include "model/register_model.h"
+#include "report/state.h"
 
 namespace tavrin {
 
@@ -75,6 +77,7 @@ class Checker {
     Walk();
     CheckEnd();
     CheckLoop();
+    CheckLoopState();
     CheckTag();
     CheckDevices();
   }
@@ -123,6 +126,7 @@ class Checker {
     S98Header unbounded = h_;
     unbounded.tagOffset = 0;
     DumpWalker walker(in_, unbounded);
+    RegisterModel model(DeviceTableOf(head_));
     Command cmd;
     std::uint64_t ticks = 0;
     int longCounts = 0;
@@ -132,9 +136,10 @@ class Checker {
       const std::uint32_t at = Unsigned(cmd.offset);
       const auto length = static_cast<std::uint32_t>(CommandLength(cmd));
       const std::uint32_t loop = Unsigned(h_.loopOffset);
-      if (cmd.atLoop) {
+      if (cmd.atLoop && !loopSeen_) {
         loopSeen_ = true;
         loopTick_ = ticks;
+        loopState_ = TakeSnapshot(model);
       } else if (at < loop && loop - at < length) {
         loopInside_ = at;
       }
@@ -151,8 +156,10 @@ class Checker {
         case CommandKind::End:
           hasEnd_ = true;
           endOffset_ = at;
+          endState_ = TakeSnapshot(model);
           break;
         case CommandKind::Write: {
+          model.Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
           DeviceUse& use = uses_[static_cast<std::size_t>(cmd.device)];
           if (use.writes++ == 0) use.firstWrite = at;
           if (cmd.port == 1 && use.port1Writes++ == 0) use.firstPort1Write = at;
@@ -209,6 +216,22 @@ class Checker {
     } else if (hasEnd_ && totalTicks_ == loopTick_) {
       Add(loop,
           "no wait between the loop point and the end command: a player looping here never advances time");
+    }
+  }
+
+  // What a player holds when it jumps back from the end command is the state at the end; where that
+  // differs from the state the loop first started from in what is heard, the repeat sounds different.
+  void CheckLoopState() {
+    if (!loopSeen_ || !hasEnd_) return;
+    const std::uint32_t loop = Unsigned(h_.loopOffset);
+    for (std::size_t i = 0; i < loopState_.size() && i < endState_.size(); ++i) {
+      const DeviceSnapshot& d = loopState_[i];
+      for (const SoundDifference& g : SoundDifferences(*d.family, d.info, d.state, endState_[i].state)) {
+        char device[8];
+        std::snprintf(device, sizeof device, "#%02d", d.device);
+        Add(loop, std::string(device) + " " + std::string(DeviceName(d.info.type)) + " " + g.channel +
+                      " differs when the player jumps back here (loop point -> end): " + g.changes);
+      }
     }
   }
 
@@ -271,6 +294,8 @@ class Checker {
   bool cut_ = false;
   std::uint32_t endOffset_ = 0;
   std::uint32_t dumpEnd_ = 0;  // just past the last command read
+  std::vector<DeviceSnapshot> loopState_;  // before the command at the loop offset
+  std::vector<DeviceSnapshot> endState_;   // before the end command
 };
 
 }  // namespace

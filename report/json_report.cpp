@@ -80,6 +80,7 @@ class JsonWriter {
       : out_(out), in_(in), source_(source), ctx_(ctx) {}
 
   void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t ticksBefore) {
+    if (!ctx_.plan.dump) return;
     // A line counts the ticks of its own wait.
     const std::uint64_t ticks =
         ticksBefore + (cmd.kind == CommandKind::Wait ? static_cast<std::uint32_t>(cmd.ticks) : 0u);

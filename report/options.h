@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "report/selection.h"
 
@@ -22,6 +23,8 @@ struct ConversionOptions {
   bool stats = false;         // --stats: counts, duration and loop, after the dump section
   bool voices = false;        // --voices: the FM voices keyed, after the dump section
   bool voicesOnly = false;    // --voices-only: the head sections and the voices, no dump lines
+  std::vector<StatePoint> stateAt{};  // --state-at: register state snapshots, after the dump and statistics
+  bool stateOnly = false;           // --state-only: the snapshots without the dump section
   ReportFormat format = ReportFormat::Text;
 };
 
@@ -34,18 +37,20 @@ struct WalkPlan {
         tags(options.tags),
         stats(options.stats),
         voices(options.voices || options.voicesOnly),
-        dump(!options.voicesOnly),
+        dump(!options.voicesOnly && !options.stateOnly),
         selective(options.selection.Active()),
-        model(options.notes || options.stats || voices) {}
+        stateAt(options.stateAt),
+        model(options.notes || options.stats || voices || !options.stateAt.empty()) {}
 
   bool annotate;   // run the annotators (-v; --notes shows their text too)
   bool notes;      // the note a pitch write sets
   bool tags;       // the tag section
   bool stats;      // the statistics section (walks the whole dump)
   bool voices;     // the voices section (reads the register model at each key-on)
-  bool dump;       // the dump section's lines are written
+  bool dump;       // the dump section is written (not with --voices-only or --state-only)
   bool selective;  // a window or device filter hides some lines
-  bool model;      // the register model is kept (what notes, statistics and voices read)
+  std::vector<StatePoint> stateAt;  // the snapshots, in the order asked
+  bool model;      // the register model is kept (what notes, statistics, snapshots and voices read)
 };
 
 }  // namespace tavrin

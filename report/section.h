@@ -29,6 +29,9 @@ class ReportSection {
  public:
   virtual ~ReportSection() = default;
 
+  // Before the register model applies `cmd`: what the chips hold here is the result of every command
+  // before it.
+  virtual void BeforeApply(const Command& /*cmd*/, std::uint64_t /*ticksBefore*/) {}
   virtual void Observe(const WalkStep& step) = 0;
   // After the last command; `endBound` is where the stream had to stop at the latest.
   virtual void Finish(std::int32_t endBound) = 0;

@@ -1,6 +1,7 @@
 // The table of report sections: which option asks for which, in the order they follow the dump.
 #include "report/section.h"
 
+#include "report/state.h"
 #include "report/stats.h"
 #include "report/voices.h"
 
@@ -11,8 +12,11 @@ std::vector<std::unique_ptr<ReportSection>> MakeSections(const WalkPlan& plan, c
                                                          const RegisterModel* model) {
   std::vector<std::unique_ptr<ReportSection>> sections;
   if (plan.stats) sections.push_back(std::make_unique<DumpStats>(head, devices, plan.selective));  // --stats
-  if (plan.voices && model != nullptr) {
-    sections.push_back(std::make_unique<VoiceSection>(head, plan.selective, *model));  // --voices
+  if (!plan.stateAt.empty() && model != nullptr) {  // --state-at
+    sections.push_back(std::make_unique<ChipStateSection>(head, plan.stateAt, *model));
+  }
+  if (plan.voices && model != nullptr) {  // --voices
+    sections.push_back(std::make_unique<VoiceSection>(head, plan.selective, *model));
   }
   return sections;
 }

@@ -111,28 +111,40 @@ bool ParseDeviceList(std::string_view text, std::bitset<kDeviceIndexCount>& devi
   }
 }
 
+std::optional<StatePoint> ParseStatePoint(std::string_view text) {
+  if (text == "loop") return StatePoint{StatePoint::Kind::Loop, {}, std::string(text)};
+  if (text == "end") return StatePoint{StatePoint::Kind::End, {}, std::string(text)};
+  const auto point = ParseDumpPoint(text);
+  if (!point) return std::nullopt;
+  return StatePoint{StatePoint::Kind::Point, *point, std::string(text)};
+}
+
+std::string ResolvePoint(const DumpPoint& point, const TickRate& rate, std::uint64_t& tick, std::int64_t& offset) {
+  switch (point.unit) {
+    case DumpPoint::Unit::Seconds:
+      if (rate.numerator <= 0 || rate.denominator <= 0) return std::string(kStatusTimeNeedsTimer);
+      tick = FirstTickAtOrAfter(point, rate.numerator, rate.denominator);
+      break;
+    case DumpPoint::Unit::Ticks:
+      tick = point.value;
+      break;
+    case DumpPoint::Unit::Offset:
+      offset = static_cast<std::int64_t>(point.value);
+      break;
+  }
+  return {};
+}
+
 std::string ResolveWindow(const DumpSelection& selection, const TickRate& rate, DumpWindow& window) {
   window = DumpWindow{};
-  const bool usesTime = (selection.from && selection.from->unit == DumpPoint::Unit::Seconds) ||
-                        (selection.to && selection.to->unit == DumpPoint::Unit::Seconds);
-  if (usesTime && (rate.numerator <= 0 || rate.denominator <= 0)) {
-    return std::string(kStatusTimeNeedsTimer);
+  if (selection.from) {
+    if (std::string status = ResolvePoint(*selection.from, rate, window.fromTick, window.fromOffset); !status.empty())
+      return status;
   }
-  const auto apply = [&](const DumpPoint& point, std::uint64_t& tick, std::int64_t& offset) {
-    switch (point.unit) {
-      case DumpPoint::Unit::Seconds:
-        tick = FirstTickAtOrAfter(point, rate.numerator, rate.denominator);
-        break;
-      case DumpPoint::Unit::Ticks:
-        tick = point.value;
-        break;
-      case DumpPoint::Unit::Offset:
-        offset = static_cast<std::int64_t>(point.value);
-        break;
-    }
-  };
-  if (selection.from) apply(*selection.from, window.fromTick, window.fromOffset);
-  if (selection.to) apply(*selection.to, window.toTick, window.toOffset);
+  if (selection.to) {
+    if (std::string status = ResolvePoint(*selection.to, rate, window.toTick, window.toOffset); !status.empty())
+      return status;
+  }
   window.deviceFilter = selection.deviceFilter;
   window.devices = selection.devices;
   return {};

@@ -35,6 +35,26 @@ std::optional<DumpPoint> ParseDumpPoint(std::string_view text);
 // "0,2" or "#00,#02" into the set of selected devices; false when any item is not a device number.
 bool ParseDeviceList(std::string_view text, std::bitset<kDeviceIndexCount>& devices);
 
+// Where a register state snapshot is taken (--state-at): a place as above, the loop point, or after
+// the last command.
+struct StatePoint {
+  enum class Kind : std::uint8_t { Point, Loop, End };
+  Kind kind = Kind::End;
+  DumpPoint point;   // with Point
+  std::string text;  // as typed
+};
+
+inline constexpr std::string_view kStatePointExpected =
+    "expected loop, end, a time in seconds (83.5, 1:23.456 or 0:01:23.456), a tick count (1200t) "
+    "or a file offset (0x1a2b)";
+
+// Null when `text` is not one of the forms above.
+std::optional<StatePoint> ParseStatePoint(std::string_view text);
+
+// The first tick and offset at or after `point` in one file's terms (the --from rule). Returns "" or
+// kStatusTimeNeedsTimer when a time meets a timer field that is not positive.
+std::string ResolvePoint(const DumpPoint& point, const TickRate& rate, std::uint64_t& tick, std::int64_t& offset);
+
 // What the user asked for, the same for every file.
 struct DumpSelection {
   std::optional<DumpPoint> from;  // inclusive

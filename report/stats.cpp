@@ -91,10 +91,7 @@ double DumpStats::Seconds(std::uint64_t ticks) const {
 }
 
 // Elapsed time in the dump's own 32-bit units, so the times here read like the dump's timestamps.
-std::int32_t DumpStats::ElapsedOf(std::uint64_t ticks) const {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) *
-                                   static_cast<std::uint32_t>(head_.rate.numerator));
-}
+std::int32_t DumpStats::ElapsedOf(std::uint64_t ticks) const { return ElapsedOfTicks(ticks, head_.rate.numerator); }
 
 std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
   std::vector<DeviceRow> rows;

@@ -62,7 +62,8 @@ class TextWriter {
 void WriteTextReport(ReportSink& out, const ReportInput& input) {
   WriteInformationSection(out, input.info, input.fileName);
   if (input.plan.tags) WriteTagSection(out, ReadTagBlock(input.in, input.info.header));
-  WriteDeviceList(out, input.info, input.plan.dump);
+  WriteDeviceList(out, input.info);
+  if (input.plan.dump) out.Print<"\r\n[ Dump Data ]\r\n">();
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
   if (input.plan.dump) {

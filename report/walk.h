@@ -93,6 +93,7 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     if (!ctx.wholeStream && window.Passed(ticksBefore, cmd.offset)) break;
     const bool shown = window.Shows(ticksBefore, cmd);
     WriteEffect effect;
+    for (const auto& section : ctx.sections) section->BeforeApply(cmd, ticksBefore);
     if (ctx.model && cmd.kind == CommandKind::Write) {
       effect = ctx.model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }

@@ -25,7 +25,9 @@
 // as 1024.
 #include "chips/dcsg/dcsg.h"
 
+#include <array>
 #include <memory>
+#include <string>
 
 #include "core/bits.h"
 
@@ -100,6 +102,12 @@ namespace {
 // Latch entries of ChipState for this family: the latched command, then the tone periods.
 constexpr std::size_t kLatchedCommand = 0;
 constexpr std::size_t kTonePeriod = 1;
+// Attenuations of channels 0-3, four bits each (channel c at bits 4c-4c+3); the noise control; and
+// which were written: bit c tone c, bit 4 + c attenuation c, bit 8 the noise control.
+constexpr std::size_t kAttenuations = 4;
+constexpr std::size_t kNoiseControl = 5;
+constexpr std::size_t kWrittenBits = 6;
+constexpr std::uint32_t kNoiseWritten = 1u << 8;
 
 constexpr bool IsLatchByte(unsigned value) { return Bit(value, 7); }
 constexpr unsigned LatchedChannel(unsigned command) { return Bitfield(command, 5, 2); }
@@ -125,16 +133,53 @@ void ApplyDcsg(ChipState& state, const DeviceInfo& device, int /*port*/, unsigne
   unsigned command = value;
   if (IsLatchByte(value)) {
     state.Latch[kLatchedCommand] = value & 0xF0u;
-    if (!IsToneLatch(value)) return;
   } else {
-    // A data byte extends whatever was latched last; only a tone latch gives it period bits.
+    // A data byte goes to whatever was latched last; a tone latch takes it as period bits 9-4.
     command = state.Latch[kLatchedCommand];
-    if (!IsToneLatch(command)) return;
   }
+  if (!IsLatchByte(command)) return;  // data before any command byte reaches nothing
+  if (!IsToneLatch(command)) {
+    // Four-bit registers take the low bits of a command byte or of a data byte after one.
+    const unsigned channel = LatchedChannel(command);
+    if (Bit(command, 4)) {
+      const unsigned shift = 4 * channel;
+      state.Latch[kAttenuations] = (state.Latch[kAttenuations] & ~(0xFu << shift)) | (Bitfield(value, 0, 4) << shift);
+      state.Latch[kWrittenBits] |= 1u << (4 + channel);
+    } else {
+      state.Latch[kNoiseControl] = Bitfield(value, 0, 3);
+      state.Latch[kWrittenBits] |= kNoiseWritten;
+    }
+    return;
+  }
+  state.Latch[kWrittenBits] |= 1u << LatchedChannel(command);
   const unsigned channel = LatchedChannel(command);
   std::uint32_t& period = state.Latch[kTonePeriod + channel];
   period = IsLatchByte(value) ? (period & 0x3F0u) | Bitfield(value, 0, 4) : (period & 0x00Fu) | (Bitfield(value, 0, 6) << 4);
   SetPitch(state, effect, static_cast<int>(channel), RatioPitch(DcsgFrequency(period, device.clock)));
+}
+
+void DescribeDcsg(const ChipState& s, const DeviceInfo& /*device*/, StateTables& tables) {
+  const std::uint32_t written = s.Latch[kWrittenBits];
+  // Game Gear stereo: bit 4 + c sends channel c left, bit c right; shown only once written.
+  const bool stereo = WrittenAt(s, 0, kGameGearStereoRegister);
+  const unsigned mask = RegisterAt(s, 0, kGameGearStereoRegister);
+  const auto attenuation = [&](unsigned c) { return Bitfield(s.Latch[kAttenuations], 4 * c, 4); };
+  StateTable& tone = tables.emplace_back(StateTable{"Tone", {}});
+  for (unsigned c = 0; c < kNoiseChannel; ++c) {
+    StateRow& row = tone.Row("DCSG#" + std::to_string(c), Bit(written, c) || Bit(written, 4 + c))
+                        .Hex("PERIOD", s.Latch[kTonePeriod + c], 3)
+                        .Note(s.ChannelPitch[c])
+                        .Number("ATT", attenuation(c));
+    if (stereo) row.Text("L/R", PanText(Bit(mask, 4 + c), Bit(mask, c)));
+  }
+  static constexpr std::array<const char*, 4> kRates = {"N/512", "N/1024", "N/2048", "tone 2"};
+  const unsigned noise = s.Latch[kNoiseControl];
+  StateRow& row = tables.emplace_back(StateTable{"Noise", {}})
+                      .Row("DCSG#3", (written & kNoiseWritten) != 0 || Bit(written, 7))
+                      .Text("MODE", Bit(noise, 2) ? "white" : "periodic")
+                      .Text("RATE", kRates[Bitfield(noise, 0, 2)])
+                      .Number("ATT", attenuation(kNoiseChannel));
+  if (stereo) row.Text("L/R", PanText(Bit(mask, 7), Bit(mask, 3)));
 }
 
 std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<DcsgDetailDecoder>(); }
@@ -142,6 +187,6 @@ std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<Dcs
 }  // namespace
 
 const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg,
-                                 nullptr};
+                                 nullptr, DescribeDcsg};
 
 }  // namespace tavrin

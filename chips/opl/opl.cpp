@@ -5,7 +5,9 @@
 //   f = F * 2^B * clock / (72 * 2^20); OPL3: clock / (288 * 2^20)
 #include "chips/opl/opl.h"
 
+#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "chips/opl_operator.h"
 #include "chips/rhythm_letters.h"
@@ -241,11 +243,101 @@ void ApplyOpl(ChipState& state, const DeviceInfo& device, int port, unsigned reg
                           device.type == kOpl3 ? kOpl3Divider : kOplDivider, kFractionBits));
 }
 
+// Operator offsets of channel c (within its bank): modulator, then carrier.
+constexpr std::array<unsigned, 2> OperatorOffsets(unsigned c) {
+  const unsigned base = (c / 3) * 8 + c % 3;
+  return {base, base + 3};
+}
+
+// Rhythm instruments as $BD keys them, bass drum in bit 4.
+constexpr std::array<const char*, kRhythmInstrumentCount> kRhythmRowNames = {"BD", "SD", "TOM", "CYM", "HH"};
+
+void DescribeOpl(const ChipState& s, const DeviceInfo& device, StateTables& tables) {
+  const bool opl3 = device.type == kOpl3;
+  const bool waves = device.type != static_cast<std::uint32_t>(DeviceType::Opl);
+  const unsigned fourOp = RegisterAt(s, 1, 0x04);
+  const bool opl3Mode = opl3 && Bit(RegisterAt(s, 1, 0x05), 0);
+  StateTable& ch = tables.emplace_back(StateTable{"FM channels", {}});
+  StateTable& op = tables.emplace_back(StateTable{"FM operators", {}});
+  const int banks = opl3 ? 2 : 1;
+  for (int bank = 0; bank < banks; ++bank) {
+    for (unsigned c = 0; c < kChannelsPerBank; ++c) {
+      const int number = PrintedChannel(bank, static_cast<int>(c));
+      char name[8];
+      std::snprintf(name, sizeof name, "FM#%02d", number);
+      const unsigned b0 = RegisterAt(s, bank, 0xB0 + c);
+      const unsigned c0 = RegisterAt(s, bank, 0xC0 + c);
+      const auto offsets = OperatorOffsets(c);
+      bool used = WrittenAt(s, bank, 0xA0 + c) || WrittenAt(s, bank, 0xB0 + c) || WrittenAt(s, bank, 0xC0 + c);
+      for (unsigned row : {0x20u, 0x40u, 0x60u, 0x80u, 0xE0u}) {
+        used = used || WrittenAt(s, bank, row + offsets[0]) || WrittenAt(s, bank, row + offsets[1]);
+      }
+      StateRow& row = ch.Row(name, used)
+                          .Hex("F-NUM", (ChFNumberHigh(b0) << 8) | RegisterAt(s, bank, 0xA0 + c), 3)
+                          .Number("BLOCK", ChBlock(b0))
+                          .Note(s.ChannelPitch[static_cast<std::size_t>(number)])
+                          .Number("FB", ChFeedback(c0))
+                          .Number("CNT", ChConnection(c0))
+                          .Flag("KEY", ChKeyOn(b0));
+      if (opl3) {
+        std::string outputs;
+        for (int o = 0; o < 4; ++o) outputs += ChOutput(c0, o) ? "ABCD"[o] : '-';
+        // Pairs: channels 0+3, 1+4, 2+5 of each bank, enabled by bits 0-2 (bank 0) and 3-5 (bank 1).
+        std::string pair = "-";
+        if (c < 6) {
+          const unsigned bit = (c % 3) + 3u * static_cast<unsigned>(bank);
+          if (opl3Mode && Bit(fourOp, bit)) pair = c < 3 ? "1st" : "2nd";
+        }
+        row.Text("OUT", outputs).Text("4OP", pair);
+      }
+      for (unsigned o = 0; o < 2; ++o) {
+        const unsigned at = offsets[o];
+        const auto r = [&](unsigned base) { return RegisterAt(s, bank, base + at); };
+        bool written = false;
+        for (unsigned base : {0x20u, 0x40u, 0x60u, 0x80u, 0xE0u}) written = written || WrittenAt(s, bank, base + at);
+        StateRow& opRow = op.Row(name, std::string(name) + " op" + std::to_string(o + 1), written)
+                              .Flag("AM", opl_operator::AmOn(r(0x20)))
+                              .Flag("VIB", opl_operator::VibratoOn(r(0x20)))
+                              .Flag("EG", opl_operator::SustainHold(r(0x20)))
+                              .Flag("KSR", opl_operator::KeyScaleRate(r(0x20)))
+                              .Number("MUL", opl_operator::Multiple(r(0x20)))
+                              .Number("KSL", opl_operator::KeyScaleLevel(r(0x40)))
+                              .Number("TL", opl_operator::TotalLevel(r(0x40)))
+                              .Number("AR", opl_operator::AttackRate(r(0x60)))
+                              .Number("DR", opl_operator::DecayRate(r(0x60)))
+                              .Number("SL", opl_operator::SustainLevel(r(0x80)))
+                              .Number("RR", opl_operator::ReleaseRate(r(0x80)));
+        if (waves) opRow.Number("WAVE", OpWaveform(r(0xE0), opl3Mode));
+      }
+    }
+  }
+  const unsigned bd = RegisterAt(s, 0, 0xBD);
+  const unsigned mode = RegisterAt(s, 0, 0x08);
+  StateRow& common = tables.emplace_back(StateTable{"FM common", {}})
+                         .Row("OPL", WrittenAt(s, 0, 0xBD) || WrittenAt(s, 0, 0x08) || AnyWritten(s, 0, 0x01, 4) ||
+                                               (opl3 && AnyWritten(s, 1, 0x04, 2)))
+                         .Flag("AM-DEPTH", Bit(bd, 7))
+                         .Flag("VIB-DEPTH", Bit(bd, 6))
+                         .Flag("RHYTHM", RhythmModeOn(bd))
+                         .Flag("CSM", Bit(mode, 7))
+                         .Flag("NOTE-SEL", Bit(mode, 6))
+                         .Number("TIMER1", RegisterAt(s, 0, 0x02), false)
+                         .Number("TIMER2", RegisterAt(s, 0, 0x03), false);
+  if (device.type == static_cast<std::uint32_t>(DeviceType::Opl2)) {
+    common.Flag("WAVE-SEL", Bit(RegisterAt(s, 0, 0x01), 5));
+  }
+  if (opl3) common.Flag("OPL3", opl3Mode).Hex("4OP-PAIRS", Bitfield(fourOp, 0, 6), 2);
+  StateTable& rhythm = tables.emplace_back(StateTable{"Rhythm", {}});
+  for (unsigned k = 0; k < kRhythmInstrumentCount; ++k) {
+    rhythm.Row(kRhythmRowNames[k], RhythmModeOn(bd)).Flag("KEY", Bit(s.RhythmHeld, 4 - k));
+  }
+}
+
 std::unique_ptr<DetailDecoder> MakeOplAnnotator() { return std::make_unique<OplDetailDecoder>(); }
 
 }  // namespace
 
 const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl,
-                               CaptureOplVoice};
+                               CaptureOplVoice, DescribeOpl};
 
 }  // namespace tavrin

@@ -5,7 +5,9 @@
 //   f = F * 2^B * clock / (72 * 2^19)
 #include "chips/opll/opll.h"
 
+#include <array>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "chips/opl_operator.h"
@@ -174,6 +176,71 @@ void ApplyOpll(ChipState& state, const DeviceInfo& device, int port, unsigned re
            PhaseStepPitch(fnumber, Bitfield(high, 1, 3), device.clock, kDivider, kFractionBits));
 }
 
+// Drum volumes in rhythm mode: register and nibble (0 low, 1 high) of BD, SD, TOM, CYM, HH.
+struct DrumVolume {
+  const char* name;
+  unsigned reg;
+  unsigned nibble;
+};
+constexpr std::array<DrumVolume, kRhythmInstrumentCount> kDrums = {
+    {{"BD", 0x36, 0}, {"SD", 0x37, 0}, {"TOM", 0x38, 1}, {"CYM", 0x38, 0}, {"HH", 0x37, 1}}};
+
+std::string ToneName(unsigned instrument) {
+  std::string name = ToneNameTable[instrument & 15u];
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name;
+}
+
+void DescribeOpll(const ChipState& s, const DeviceInfo& /*device*/, StateTables& tables) {
+  StateTable& ch = tables.emplace_back(StateTable{"FM channels", {}});
+  for (unsigned c = 0; c < static_cast<unsigned>(kChannelCount); ++c) {
+    const unsigned key = RegisterAt(s, 0, 0x20 + c);
+    const unsigned voice = RegisterAt(s, 0, 0x30 + c);
+    ch.Row("FM#" + std::to_string(c), AnyWritten(s, 0, 0x10 + c, 3, 0x10))
+        .Number("INST", ChInstrument(voice))
+        .Text("NAME", ToneName(ChInstrument(voice)), false)  // INST says it
+        .Number("VOL", ChVolume(voice))
+        .Hex("F-NUM", (ChFNumberHigh(key) << 8) | RegisterAt(s, 0, 0x10 + c), 3)
+        .Number("BLOCK", ChBlock(key))
+        .Note(s.ChannelPitch[c])
+        .Flag("KEY", ChKeyOn(key))
+        .Flag("SUSTAIN", ChSustainOn(key));
+  }
+  // The user instrument (instrument 0): operator 1 modulates operator 2.
+  StateTable& user = tables.emplace_back(StateTable{"User instrument", {}});
+  const unsigned levels = RegisterAt(s, 0, 0x03);
+  for (unsigned o = 0; o < 2; ++o) {
+    const unsigned flags = RegisterAt(s, 0, o);
+    const unsigned envelope = RegisterAt(s, 0, 0x04 + o);
+    const unsigned release = RegisterAt(s, 0, 0x06 + o);
+    user.Row("USER", "USER op" + std::to_string(o + 1), AnyWritten(s, 0, 0x00, 8))
+        .Flag("AM", opl_operator::AmOn(flags))
+        .Flag("VIB", opl_operator::VibratoOn(flags))
+        .Flag("EG", opl_operator::SustainHold(flags))
+        .Flag("KSR", opl_operator::KeyScaleRate(flags))
+        .Number("MUL", opl_operator::Multiple(flags))
+        .Number("KSL", opl_operator::KeyScaleLevel(RegisterAt(s, 0, 0x02 + o)))
+        .Flag("RECT", o == 0 ? ModRectified(levels) : CarRectified(levels))
+        .Number("AR", opl_operator::AttackRate(envelope))
+        .Number("DR", opl_operator::DecayRate(envelope))
+        .Number("SL", opl_operator::SustainLevel(release))
+        .Number("RR", opl_operator::ReleaseRate(release));
+  }
+  tables.emplace_back(StateTable{"User voice", {}})
+      .Row("USER", AnyWritten(s, 0, 0x02, 2))
+      .Number("TL", opl_operator::TotalLevel(RegisterAt(s, 0, 0x02)))
+      .Number("FB", ModFeedback(levels));
+  const unsigned rhythmReg = RegisterAt(s, 0, 0x0E);
+  StateTable& rhythm = tables.emplace_back(StateTable{"Rhythm", {}});
+  for (unsigned k = 0; k < kDrums.size(); ++k) {
+    const DrumVolume& drum = kDrums[k];
+    const unsigned volume = RegisterAt(s, 0, drum.reg);
+    rhythm.Row(drum.name, RhythmModeOn(rhythmReg))
+        .Number("VOL", drum.nibble == 0 ? LowDrumVolume(volume) : HighDrumVolume(volume))
+        .Flag("KEY", Bit(s.RhythmHeld, 4 - k));
+  }
+}
+
 std::unique_ptr<DetailDecoder> MakeOpllAnnotator() { return std::make_unique<OpllDetailDecoder>(); }
 
 }  // namespace
@@ -185,6 +252,6 @@ std::string_view OpllPresetName(unsigned instrument) {
 }
 
 const ChipFamily kOpllFamily = {"OPLL", MakeOpllAnnotator, OpllBank, OpllPorts, OpllKeys, ApplyOpll,
-                                CaptureOpllVoice};
+                                CaptureOpllVoice, DescribeOpll};
 
 }  // namespace tavrin

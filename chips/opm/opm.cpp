@@ -58,6 +58,7 @@
 #include "chips/opm/opm.h"
 
 #include <memory>
+#include <string>
 #include "core/bits.h"
 
 namespace tavrin {
@@ -278,6 +279,12 @@ constexpr unsigned kKeyCodeBase = 0x28;
 constexpr unsigned kKeyFractionBase = 0x30;
 constexpr unsigned kChannels = 8;
 
+// Latch entries of ChipState for this family: $19 sets AMD or PMD by its bit 7, so one address holds
+// two depths. Each entry is the depth with bit 8 set once written.
+constexpr std::size_t kAmDepth = 0;
+constexpr std::size_t kPmDepth = 1;
+constexpr std::uint32_t kDepthWritten = 0x100;
+
 constexpr int Octave(unsigned keyCode) { return static_cast<int>(Bitfield(keyCode, 4, 3)); }
 // Semitone above the octave's C#: codes 3, 7, 11 and 15 are gaps that sound as the code after them.
 constexpr int Semitone(unsigned keyCode) {
@@ -305,6 +312,10 @@ void ApplyOpm(ChipState& state, const DeviceInfo& device, int port, unsigned reg
     }
     return;
   }
+  if (reg == 0x19) {
+    state.Latch[Bit(value, 7) ? kPmDepth : kAmDepth] = kDepthWritten | Bitfield(value, 0, 7);
+    return;
+  }
   unsigned channel = 0;
   if (reg >= kKeyCodeBase && reg < kKeyCodeBase + kChannels) {
     channel = reg - kKeyCodeBase;
@@ -319,11 +330,77 @@ void ApplyOpm(ChipState& state, const DeviceInfo& device, int port, unsigned reg
                  SemitonesFromA4(bank[kKeyCodeBase + channel], bank[kKeyFractionBase + channel]), device.clock});
 }
 
+// Operator blocks of eight in register order M1, M2, C1, C2.
+constexpr std::array<const char*, 4> kOperatorNames = {"M1", "M2", "C1", "C2"};
+
+// $08 bits 3-6 key M1, C1, M2, C2.
+std::string OpmKeyText(unsigned held) {
+  static constexpr std::array<const char*, 4> kKeyOrder = {"M1", "C1", "M2", "C2"};
+  std::string text;
+  for (unsigned k = 0; k < 4; ++k) {
+    if (!Bit(held, k)) continue;
+    if (!text.empty()) text += '+';
+    text += kKeyOrder[k];
+  }
+  return text.empty() ? "-" : text;
+}
+
+void DescribeOpm(const ChipState& s, const DeviceInfo& /*device*/, StateTables& tables) {
+  StateTable& ch = tables.emplace_back(StateTable{"FM channels", {}});
+  StateTable& op = tables.emplace_back(StateTable{"FM operators", {}});
+  for (unsigned c = 0; c < kChannels; ++c) {
+    const std::string name = "FM#" + std::to_string(c);
+    const unsigned con = RegisterAt(s, 0, 0x20 + c);
+    const unsigned sens = RegisterAt(s, 0, 0x38 + c);
+    bool used = AnyWritten(s, 0, 0x20 + c, 4, 8) || s.KeyHeld[c] != 0;
+    for (unsigned reg = 0x40 + c; reg < 0x100 && !used; reg += 8) used = WrittenAt(s, 0, reg);
+    ch.Row(name, used)
+        .Hex("KC", RegisterAt(s, 0, kKeyCodeBase + c), 2)
+        .Number("KF", KeyFraction(RegisterAt(s, 0, kKeyFractionBase + c)))
+        .Note(s.ChannelPitch[c])
+        .Number("FB", Bitfield(con, 3, 3))
+        .Number("ALG", Bitfield(con, 0, 3))
+        .Text("L/R", PanText(Bit(con, 6), Bit(con, 7)))
+        .Number("PMS", Bitfield(sens, 4, 3))
+        .Number("AMS", Bitfield(sens, 0, 2))
+        .Text("KEY", OpmKeyText(s.KeyHeld[c]));
+    for (unsigned o = 0; o < 4; ++o) {
+      const unsigned at = c + 8 * o;
+      const auto r = [&](unsigned row) { return RegisterAt(s, 0, row + at); };
+      op.Row(name, name + " " + kOperatorNames[o], AnyWritten(s, 0, 0x40 + at, 6, 0x20))
+          .Number("DT1", Bitfield(r(0x40), 4, 3))
+          .Number("MUL", Bitfield(r(0x40), 0, 4))
+          .Number("TL", Bitfield(r(0x60), 0, 7))
+          .Number("KS", Bitfield(r(0x80), 6, 2))
+          .Number("AR", Bitfield(r(0x80), 0, 5))
+          .Flag("AM", Bit(r(0xA0), 7))
+          .Number("D1R", Bitfield(r(0xA0), 0, 5))
+          .Number("DT2", Bitfield(r(0xC0), 6, 2))
+          .Number("D2R", Bitfield(r(0xC0), 0, 5))
+          .Number("D1L", Bitfield(r(0xE0), 4, 4))
+          .Number("RR", Bitfield(r(0xE0), 0, 4));
+    }
+  }
+  static constexpr std::array<const char*, 4> kWaves = {"saw", "square", "triangle", "noise"};
+  const unsigned noise = RegisterAt(s, 0, 0x0F);
+  tables.emplace_back(StateTable{"FM common", {}})
+      .Row("OPM", AnyWritten(s, 0, 0x0F, 13))
+      .Flag("NOISE", Bit(noise, 7))
+      .Number("NOISE-FREQ", Bitfield(noise, 0, 5))
+      .Number("LFO-FREQ", RegisterAt(s, 0, 0x18))
+      .Number("AMD", Bitfield(s.Latch[kAmDepth], 0, 7))
+      .Number("PMD", Bitfield(s.Latch[kPmDepth], 0, 7))
+      .Text("WAVE", kWaves[Bitfield(RegisterAt(s, 0, 0x1B), 0, 2)])
+      .Number("TIMER-A", (RegisterAt(s, 0, 0x10) << 2) | Bitfield(RegisterAt(s, 0, 0x11), 0, 2), false)
+      .Number("TIMER-B", RegisterAt(s, 0, 0x12), false)
+      .Flag("CSM", Bit(RegisterAt(s, 0, 0x14), 7));
+}
+
 std::unique_ptr<DetailDecoder> MakeOpmAnnotator() { return std::make_unique<OpmDetailDecoder>(); }
 
 }  // namespace
 
 const ChipFamily kOpmFamily = {"OPM", MakeOpmAnnotator, OpmBank, OpmPorts, OpmKeys, ApplyOpm,
-                               CaptureOpmVoice};
+                               CaptureOpmVoice, DescribeOpm};
 
 }  // namespace tavrin

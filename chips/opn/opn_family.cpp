@@ -25,6 +25,7 @@
 //
 // Pitch slots: FM channels 0-5, FM#2's special-mode operators 6-8 ($A8, $A9, $AA), SSG A-C 9-11.
 #include <array>
+#include <string>
 
 #include "chips/opn/opn.h"
 #include "core/bits.h"
@@ -43,6 +44,9 @@ constexpr std::uint32_t kAy8910 = static_cast<std::uint32_t>(DeviceType::Ay8910)
 constexpr std::size_t kFNumber2Latch = 0;         // last $A4-$A6 byte
 constexpr std::size_t kSpecialFNumber2Latch = 1;  // last $AC-$AE byte
 constexpr std::size_t kPrescaler = 2;             // 0 power-on or $2D, 1 after $2E, 2 after $2F
+// The F-NUM2 byte each pitch slot took at its last F-NUM1 write (slots 0-8: channels, then FM#2's
+// special-mode operators): what the channel plays, whatever the shared latch holds since.
+constexpr std::size_t kSlotFNumber2 = 3;
 
 constexpr int kSpecialPitchSlot = 6;
 constexpr int kSsgPitchSlot = 9;
@@ -107,6 +111,7 @@ void ApplyFmPitch(ChipState& state, const DeviceInfo& device, int port, unsigned
     const unsigned fnumber = (FNumberHigh(latch) << 8) | value;
     const int slot = special ? kSpecialPitchSlot + static_cast<int>(reg - 0xA8)
                              : static_cast<int>(reg - 0xA0) + 3 * port;
+    state.Latch[kSlotFNumber2 + static_cast<std::size_t>(slot)] = latch;
     SetPitch(state, effect, slot,
              PhaseStepPitch(fnumber, Block(latch), device.clock,
                             FmDivider(device.type, state.Latch[kPrescaler]), kFractionBits));
@@ -181,11 +186,147 @@ void ApplyOpn(ChipState& state, const DeviceInfo& device, int port, unsigned reg
   if (!IsPsg(device.type)) ApplyFmPitch(state, device, port, reg, value, effect);
 }
 
+// ---- Decoded state -------------------------------------------------------------------------------
+
+// Operator rows: register offset of slot 1..4 (+0 slot 1, +8 slot 2, +4 slot 3, +C slot 4).
+constexpr std::array<unsigned, 4> kSlotOffset = {0x0, 0x8, 0x4, 0xC};
+// FM#2's special-mode slots 1..3 by pitch slot: $A9/$AD (slot 1) is pitch slot 7, $AA/$AE slot 8, $A8/$AC slot 6.
+constexpr std::array<unsigned, 3> kSpecialRowOffset = {1, 2, 0};
+
+void DescribeFmChannels(const ChipState& s, std::uint32_t type, StateTables& tables) {
+  const int channels = type == kOpn ? 3 : 6;
+  StateTable& ch = tables.emplace_back(StateTable{"FM channels", {}});
+  StateTable& op = tables.emplace_back(StateTable{"FM operators", {}});
+  for (int c = 0; c < channels; ++c) {
+    const int port = c / 3;
+    const unsigned i = static_cast<unsigned>(c % 3);
+    const std::string name = "FM#" + std::to_string(c);
+    bool used = AnyWritten(s, port, 0xA0 + i, 2, 4) || AnyWritten(s, port, 0xB0 + i, 2, 4) ||
+                s.KeyHeld[static_cast<std::size_t>(c)] != 0;
+    for (unsigned row = 0x30; row < 0xA0 && !used; row += 0x10) used = AnyWritten(s, port, row + i, 4, 4);
+    const unsigned fnum2 = s.Latch[kSlotFNumber2 + static_cast<std::size_t>(c)];
+    const unsigned b0 = RegisterAt(s, port, 0xB0 + i);
+    const unsigned b4 = RegisterAt(s, port, 0xB4 + i);
+    ch.Row(name, used)
+        .Hex("F-NUM", (FNumberHigh(fnum2) << 8) | RegisterAt(s, port, 0xA0 + i), 3)
+        .Number("BLOCK", Block(fnum2))
+        .Note(s.ChannelPitch[static_cast<std::size_t>(c)])
+        .Number("FB", Bitfield(b0, 3, 3))
+        .Number("ALG", Bitfield(b0, 0, 3))
+        .Text("L/R", PanText(Bit(b4, 7), Bit(b4, 6)))
+        .Number("AMS", Bitfield(b4, 4, 2))
+        .Number("PMS", Bitfield(b4, 0, 3))
+        .Text("KEY", OperatorKeyText(s.KeyHeld[static_cast<std::size_t>(c)], 4));
+    for (int slot = 0; slot < 4; ++slot) {
+      const unsigned at = i + kSlotOffset[static_cast<std::size_t>(slot)];
+      const auto r = [&](unsigned row) { return RegisterAt(s, port, row + at); };
+      bool written = false;
+      for (unsigned row = 0x30; row < 0xA0; row += 0x10) written = written || WrittenAt(s, port, row + at);
+      op.Row(name, name + " op" + std::to_string(slot + 1), written)
+          .Number("DT", Bitfield(r(0x30), 4, 3))
+          .Number("MUL", Bitfield(r(0x30), 0, 4))
+          .Number("TL", Bitfield(r(0x40), 0, 7))
+          .Number("KS", Bitfield(r(0x50), 6, 2))
+          .Number("AR", Bitfield(r(0x50), 0, 5))
+          .Number("DR", Bitfield(r(0x60), 0, 5))
+          .Flag("AM", Bit(r(0x60), 7))
+          .Number("SR", Bitfield(r(0x70), 0, 5))
+          .Number("SL", Bitfield(r(0x80), 4, 4))
+          .Number("RR", Bitfield(r(0x80), 0, 4))
+          .Number("SSG-EG", Bitfield(r(0x90), 0, 4));
+    }
+  }
+  // Channel 3 mode: each of FM#2's four operators at its own frequency; slot 4 plays FM#2's own.
+  StateTable& special = tables.emplace_back(StateTable{"FM#2 special mode", {}});
+  const bool specialUsed = AnyWritten(s, 0, 0xA8, 3) || AnyWritten(s, 0, 0xAC, 3);
+  for (int slot = 1; slot <= 4; ++slot) {
+    const int pitchSlot = slot == 4 ? 2 : kSpecialPitchSlot + static_cast<int>(kSpecialRowOffset[static_cast<std::size_t>(slot - 1)]);
+    const unsigned fnum2 = s.Latch[kSlotFNumber2 + static_cast<std::size_t>(pitchSlot)];
+    const unsigned fnum1 = slot == 4 ? RegisterAt(s, 0, 0xA2) : RegisterAt(s, 0, 0xA8 + kSpecialRowOffset[static_cast<std::size_t>(slot - 1)]);
+    special.Row("FM#2", "FM#2 slot" + std::to_string(slot), specialUsed)
+        .Hex("F-NUM", (FNumberHigh(fnum2) << 8) | fnum1, 3)
+        .Number("BLOCK", Block(fnum2))
+        .Note(s.ChannelPitch[static_cast<std::size_t>(pitchSlot)]);
+  }
+}
+
+void DescribeFmCommon(const ChipState& s, std::uint32_t type, StateTables& tables) {
+  const unsigned mode = RegisterAt(s, 0, 0x27);
+  static constexpr std::array<const char*, 4> kModes = {"normal", "effect", "CSM", "undefined"};
+  const bool rhythmLevel = type == kOpna && WrittenAt(s, 0, 0x11);
+  StateRow& row =
+      tables.emplace_back(StateTable{"FM common", {}}).Row("FM", AnyWritten(s, 0, 0x21, 15) || rhythmLevel);
+  if (type != kOpn) {
+    row.Flag("LFO", Bit(RegisterAt(s, 0, 0x22), 3)).Number("LFO-FREQ", Bitfield(RegisterAt(s, 0, 0x22), 0, 3));
+  }
+  row.Text("CH3-MODE", kModes[Bitfield(mode, 6, 2)])
+      .Number("TIMER-A", (RegisterAt(s, 0, 0x24) << 2) | Bitfield(RegisterAt(s, 0, 0x25), 0, 2), false)
+      .Number("TIMER-B", RegisterAt(s, 0, 0x26), false)
+      .Hex("TIMER-CTRL", Bitfield(mode, 0, 6), 2, false);
+  if (type == kOpn2) row.Flag("DAC", Bit(RegisterAt(s, 0, 0x2B), 7));
+  if (type == kOpna) {
+    row.Flag("FM4-6", Bit(RegisterAt(s, 0, 0x29), 7)).Number("RHYTHM-TL", Bitfield(RegisterAt(s, 0, 0x11), 0, 6));
+  }
+}
+
+void DescribeSsg(const ChipState& s, StateTables& tables) {
+  const unsigned mixer = RegisterAt(s, 0, 0x07);
+  StateTable& ssg = tables.emplace_back(StateTable{"SSG", {}});
+  for (unsigned c = 0; c < 3; ++c) {
+    const unsigned volume = RegisterAt(s, 0, 0x08 + c);
+    ssg.Row("SSG#" + std::to_string(c), AnyWritten(s, 0, 2 * c, 2) || WrittenAt(s, 0, 0x08 + c))
+        .Hex("PERIOD", (Bitfield(RegisterAt(s, 0, 2 * c + 1), 0, 4) << 8) | RegisterAt(s, 0, 2 * c), 3)
+        .Note(s.ChannelPitch[kSsgPitchSlot + c])
+        .Flag("TONE", !Bit(mixer, c))
+        .Flag("NOISE", !Bit(mixer, c + 3))
+        .Number("VOL", Bitfield(volume, 0, 4))
+        .Flag("ENV", Bit(volume, 4));
+  }
+  tables.emplace_back(StateTable{"SSG common", {}})
+      .Row("SSG", AnyWritten(s, 0, 0x06, 2) || AnyWritten(s, 0, 0x0B, 3))
+      .Number("NOISE-PERIOD", Bitfield(RegisterAt(s, 0, 0x06), 0, 5))
+      .Hex("ENV-PERIOD", (RegisterAt(s, 0, 0x0C) << 8) | RegisterAt(s, 0, 0x0B), 4)
+      .Number("ENV-SHAPE", Bitfield(RegisterAt(s, 0, 0x0D), 0, 4));
+}
+
+void DescribeRhythmAdpcm(const ChipState& s, StateTables& tables) {
+  const unsigned keys = RegisterAt(s, 0, 0x10);
+  StateTable& rhythm = tables.emplace_back(StateTable{"Rhythm", {}});
+  for (unsigned k = 0; k < kOpnaRhythmNames.size(); ++k) {
+    const unsigned level = RegisterAt(s, 0, 0x18 + k);
+    // $10 is a trigger: KEY shows what its last write keyed, not a held state.
+    rhythm.Row(std::string(kOpnaRhythmNames[k]), WrittenAt(s, 0, 0x18 + k) || (WrittenAt(s, 0, 0x10) && Bit(keys, k)))
+        .Number("LEVEL", Bitfield(level, 0, 5))
+        .Text("L/R", PanText(Bit(level, 7), Bit(level, 6)))
+        .Flag("KEY", !RhythmDump(keys) && Bit(keys, k), false);
+  }
+  const auto word = [&](unsigned low) { return (RegisterAt(s, 1, low + 1) << 8) | RegisterAt(s, 1, low); };
+  const unsigned out = RegisterAt(s, 1, 0x01);
+  tables.emplace_back(StateTable{"ADPCM", {}})
+      .Row("ADPCM", AnyWritten(s, 1, 0x00, 14))
+      .Hex("START", word(0x02), 4)
+      .Hex("STOP", word(0x04), 4)
+      .Hex("DELTA-N", word(0x09), 4)
+      .Number("LEVEL", RegisterAt(s, 1, 0x0B))
+      .Text("L/R", PanText(Bit(out, 7), Bit(out, 6)))
+      .Hex("CONTROL", RegisterAt(s, 1, 0x00), 2, false);
+}
+
+void DescribeOpn(const ChipState& state, const DeviceInfo& device, StateTables& tables) {
+  const std::uint32_t type = device.type;
+  if (!IsPsg(type)) {
+    DescribeFmChannels(state, type, tables);
+    DescribeFmCommon(state, type, tables);
+  }
+  if (type != kOpn2) DescribeSsg(state, tables);
+  if (type == kOpna) DescribeRhythmAdpcm(state, tables);
+}
+
 std::unique_ptr<DetailDecoder> MakeOpnAnnotator() { return std::make_unique<OpnDetailDecoder>(); }
 
 }  // namespace
 
 const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn,
-                               CaptureOpnVoice};
+                               CaptureOpnVoice, DescribeOpn};
 
 }  // namespace tavrin

@@ -27,7 +27,7 @@ void WriteInformationSection(ReportSink& out, const S98Info& info, std::string_v
   out.Print<"Device Count   = %d\r\n\r\n">(h.deviceCount);
 }
 
-void WriteDeviceList(ReportSink& out, const S98Info& info, bool dumpHeading) {
+void WriteDeviceList(ReportSink& out, const S98Info& info) {
   out.Print<"[ Device List ]\r\n">();
   const std::size_t entries = info.devices.empty() ? 1 : info.devices.size();
   for (std::size_t i = 0; i < entries; ++i) {
@@ -38,7 +38,6 @@ void WriteDeviceList(ReportSink& out, const S98Info& info, bool dumpHeading) {
     out.Append(std::string_view(bits, sizeof bits));
     out.Print<"\r\n">();
   }
-  if (dumpHeading) out.Print<"\r\n[ Dump Data ]\r\n">();
 }
 
 StreamHead StreamHeadOf(const S98Info& info) {

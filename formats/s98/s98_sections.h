@@ -12,9 +12,8 @@ namespace tavrin {
 // "[ S98 Information ]": the head's fields, then a blank line.
 void WriteInformationSection(ReportSink& out, const S98Info& info, std::string_view fileName);
 
-// "[ Device List ]": one line per record (the default OPNA without records), then the dump's heading
-// unless the report has no dump section.
-void WriteDeviceList(ReportSink& out, const S98Info& info, bool dumpHeading = true);
+// "[ Device List ]": one line per record (the default OPNA without records).
+void WriteDeviceList(ReportSink& out, const S98Info& info);
 
 // What the consumers of the dump stream need of the head.
 StreamHead StreamHeadOf(const S98Info& info);

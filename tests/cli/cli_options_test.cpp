@@ -38,7 +38,7 @@ TEST_F(CliOptionsTest, HelpListsEveryOption) {
   EXPECT_EQ(r.exitCode, 0);
   for (const char* option :
        {"-v,--verbose", "-f,--force", "--notes", "-o,--output OUT", "-j,--jobs", "--from WHEN", "--to WHEN",
-        "--device LIST", "--tags", "--stats", "--json", "--check", "1200t", "0x1a2b"}) {
+        "--device LIST", "--tags", "--stats", "--json", "--check", "--state-at WHEN", "--state-only", "1200t", "0x1a2b"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
 }
@@ -59,6 +59,9 @@ TEST_F(CliOptionsTest, UsageErrorsSayWhatWasExpected) {
       {"--check -v song.s98", "cannot be combined with --verbose"},
       {"--check --from 1 song.s98", "cannot be combined with --from"},
       {"-o out.txt song.s98 song.s98", "-o: takes exactly one FILE"},
+      {"--state-at loopy song.s98", "--state-at: expected loop, end, a time"},
+      {"--state-only song.s98", "--state-only requires --state-at"},
+      {"--check --state-at end song.s98", "cannot be combined with --state-at"},
   };
   for (const auto& c : cases) {
     const Outcome r = Tavrin(c.args);
