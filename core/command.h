@@ -17,7 +17,11 @@ struct StreamHead {
   TickRate rate;
   std::int32_t dataOffset = 0;  // where the first command starts
   std::int32_t loopOffset = 0;  // where a player goes on after the end; 0: no loop
+  bool tagBound = false;        // the stream stops at a tag block (else only the format's offset limit)
 };
+
+// The highest file offset a 32-bit signed offset field can name: longer files are read up to it.
+inline constexpr std::int32_t kOffsetLimit = 0x7FFFFFFF;
 
 enum class CommandKind : std::uint8_t {
   Write,  // a register write: device, port, register, value

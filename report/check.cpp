@@ -187,7 +187,13 @@ class Checker {
       return;
     }
     if (!hasEnd_) {
-      if (!cut_) Add(dumpEnd_, "the dump has no end command (0xfd): it runs to the end of the file");
+      if (dumpEnd_ >= Unsigned(kOffsetLimit)) {
+        Add(Unsigned(kOffsetLimit),
+            "the file is longer than S98 offsets can address (0x7fffffff at most) and has no end command "
+            "before that: the offsets of commands after it wrap around");
+      } else if (!cut_) {
+        Add(dumpEnd_, "the dump has no end command (0xfd): it runs to the end of the file");
+      }
       return;
     }
     // Whatever lies between the end command and the tag (or the end of the file) is never played.

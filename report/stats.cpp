@@ -50,6 +50,8 @@ void DumpStats::Observe(const WalkStep& step) {
   if (cmd.kind == CommandKind::Wait) totalTicks_ += static_cast<std::uint32_t>(cmd.ticks);
   any_ = true;
   last_ = cmd;
+  // Commands start at the data offset (never negative) and go up: a negative offset has wrapped.
+  if (cmd.offset < 0) pastOffsetLimit_ = true;
   if (!shown) return;
   ++commands_;
   if (cmd.kind == CommandKind::Wait) {
@@ -81,8 +83,14 @@ void DumpStats::Finish(std::int32_t endBound) {
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(last_.offset) +
                                                 static_cast<std::uint32_t>(CommandLength(last_)));
     // A command that starts before the tag may reach into it; the bound is what stopped the walk.
-    endKind_ = next >= endBound ? EndKind::TagBound : EndKind::EndOfFile;
-    endOffset_ = endKind_ == EndKind::TagBound ? endBound : next;
+    if (next >= endBound) {
+      // Without a tag the only bound is the offset limit: the file goes on past what offsets can name.
+      endKind_ = head_.tagBound ? EndKind::TagBound : EndKind::OffsetLimit;
+      endOffset_ = endBound;
+    } else {
+      endKind_ = pastOffsetLimit_ ? EndKind::OffsetLimit : EndKind::EndOfFile;
+      endOffset_ = next;
+    }
   }
 }
 
@@ -167,6 +175,10 @@ void DumpStats::WriteText(ReportSink& out) const {
     case EndKind::TagBound:
       out.Print<"Stream End     = tag offset 0x%08x (no end command)\r\n">(endOffset_);
       break;
+    case EndKind::OffsetLimit:
+      out.Print<"Stream End     = 0x%08x: the file is longer than S98 offsets can address (0x7fffffff at most)\r\n">(
+          endOffset_);
+      break;
     case EndKind::EndOfFile:
       out.Print<"Stream End     = end of the file at 0x%08x (no end command)\r\n">(endOffset_);
       break;
@@ -214,6 +226,8 @@ std::string_view EndKindName(DumpStats::EndKind kind) {
       return "cut";
     case DumpStats::EndKind::TagBound:
       return "tag-offset";
+    case DumpStats::EndKind::OffsetLimit:
+      return "offset-limit";
     case DumpStats::EndKind::EndOfFile:
       return "end-of-file";
   }

@@ -29,7 +29,7 @@ class DumpStats final : public ReportSection {
   void Finish(std::int32_t endBound) override;
 
   // How the stream ended.
-  enum class EndKind : std::uint8_t { NoCommand, EndCommand, Cut, TagBound, EndOfFile };
+  enum class EndKind : std::uint8_t { NoCommand, EndCommand, Cut, TagBound, OffsetLimit, EndOfFile };
 
   struct KeyOnCount {
     std::string label;  // "FM#3", "BD", ...
@@ -84,6 +84,7 @@ class DumpStats final : public ReportSection {
   bool loopFound_ = false;
   std::uint64_t loopTick_ = 0;
   bool any_ = false;
+  bool pastOffsetLimit_ = false;  // a command lies beyond what a 32-bit signed offset can name
   Command last_;
   EndKind endKind_ = EndKind::NoCommand;
   std::int32_t endOffset_ = 0;

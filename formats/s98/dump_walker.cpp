@@ -13,7 +13,7 @@ DumpWalker::DumpWalker(ByteReader& in, const S98Header& header)
     : in_(in),
       numerator_(header.timerNumerator),
       loopOffset_(header.loopOffset),
-      endBound_(header.tagOffset > header.dataOffset ? header.tagOffset : 0x7FFFFFFF),
+      endBound_(header.tagOffset > header.dataOffset ? header.tagOffset : kOffsetLimit),
       position_(header.dataOffset) {
   // A negative data offset cannot be reached: the dump is empty.
   if (header.dataOffset < 0) {

@@ -42,7 +42,7 @@ void WriteDeviceList(ReportSink& out, const S98Info& info) {
 
 StreamHead StreamHeadOf(const S98Info& info) {
   return StreamHead{TickRate{info.header.timerNumerator, info.header.timerDenominator}, info.header.dataOffset,
-                    info.header.loopOffset};
+                    info.header.loopOffset, info.header.tagOffset > info.header.dataOffset};
 }
 
 }  // namespace tavrin
