@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -59,5 +60,8 @@ class S98Builder {
 
 // Little-endian varint of a 0xFE wait for n ticks (n >= 2).
 std::vector<std::uint8_t> EncodeWaitCount(std::uint32_t ticks);
+
+// Writes a built image to `path`, replacing the file; false when it could not be written whole.
+bool WriteS98File(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace tavrin::testing
