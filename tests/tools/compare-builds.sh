@@ -12,17 +12,19 @@
 # Both sides build only the `tavrin` program (Release, no window, no tests). The S98 files come from
 # tests/tools/generate_s98_set.cpp built from this working tree, so both builds read the same files;
 # every *.s98 of ../shared/corpus/s98 (beside the repository) is added when that folder exists. Each
-# option set below runs once per build over all files (one process, -j JOBS), in a scratch folder of
-# links to the inputs, since reports land beside their input. Per file it compares the sha256 of each
-# output and the log line; per run the exit status, standard output and standard error. It prints one
-# line per option set and ends with "N passed, M failed". Exit status: 0 when everything is
-# identical, 1 when anything differs, 2 for a usage or build error.
+# option set below runs once per build over all files (one process, -j JOBS), in that build's own
+# copy of the inputs, since reports land beside their input. Per file it compares the sha256 of each
+# output (for --check, of the file's lines of the listing) and the log line; per run the exit status,
+# standard output and standard error. A usage error, a crash or a run that converts nothing fails the
+# set even when both builds agree. It prints one line per option set and ends with "N passed, M
+# failed". Exit status: 0 when everything is identical, 1 when anything differs, 2 for a usage or
+# build error.
 #
 # Work folders live in build-compare/ at the repository's top. The build of a commit is kept there
 # (build-SHA) and reused; delete the folder to rebuild. The outputs of an option set that
 # differed stay in build-compare/run/{old,new}/SET for diffing. Not part of `make test`: it builds
-# another revision and takes a minute or two.
-set -euo pipefail
+# another revision, and takes two to six minutes on two busy cores.
+set -Eeuo pipefail
 export LC_ALL=C  # byte order for sort and comm, byte offsets for awk
 
 usage() {
@@ -63,6 +65,7 @@ cleanup() {
   git -C "$ROOT" worktree prune >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
+trap 'echo "compare-builds: stopped by a failing command at line $LINENO" >&2' ERR
 
 # cmake_build SOURCE BUILD TARGET [CMAKE ARGS...]: configures once, then builds TARGET; on failure
 # shows the end of the build log and stops.
@@ -82,8 +85,9 @@ cmake_build() {
 
 # The program a build folder made (bin/ today; found wherever a later layout puts it).
 built_program() {
-  local build=$1 name=$2 found
-  found=$(find "$build" -name "$name" -type f -perm -u+x -not -path '*/CMakeFiles/*' | head -n 1)
+  local build=$1 name=$2 found=$1/bin/$2
+  [ -x "$found" ] ||
+    found=$(find "$build" -name "$name" -type f -perm -u+x -not -path '*/CMakeFiles/*' | head -n 1)
   [ -n "$found" ] || { echo "compare-builds: no $name in $build" >&2; exit 2; }
   echo "$found"
 }
@@ -108,13 +112,34 @@ build_commit() {
   PROGRAM=$(built_program "$build" tavrin)
 }
 
+# source_hashes FOLDER: the sha256 of every source and CMake file of a tree, build folders left out.
+source_hashes() {
+  (cd "$1" && find . \( -path './build*' -o -path ./.git \) -prune -o -type f \
+     \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name CMakeLists.txt -o -name '*.cmake' \) \
+     -print0 | xargs -0 -r sha256sum) | sort
+}
+
 # build_tree FOLDER: the tavrin of a source tree as it is on disk, built incrementally. Sets PROGRAM.
+# Make trusts modification times, so a file whose content changed since the last build without
+# becoming newer than it (a tree copied with its old times) makes the build start from scratch.
 build_tree() {
-  local src build
+  local src build stale
   src=$(cd "$1" && pwd)
   build=$OUT/tree-$(printf '%s' "$src" | cksum | cut -d' ' -f1)
+  source_hashes "$src" >"$build.sources.new"
+  if [ -f "$build.sources" ]; then
+    stale=$(comm -13 "$build.sources" "$build.sources.new" | cut -c67- |
+            (cd "$src" && while IFS= read -r f; do [ "$f" -nt "$build.sources" ] || echo "$f"; done))
+    if [ -n "$stale" ]; then
+      echo "sources of $src changed without newer times: building it from scratch" >&2
+      rm -rf "$build"
+    fi
+  else
+    rm -rf "$build"  # a build of unknown sources
+  fi
   echo "building tavrin of $src..." >&2
   cmake_build "$src" "$build" tavrin -DTAVRIN_BUILD_TESTS=OFF
+  mv "$build.sources.new" "$build.sources"
   PROGRAM=$(built_program "$build" tavrin)
 }
 
@@ -331,4 +356,4 @@ if [ "${#KEPT[@]}" -gt 0 ]; then
 fi
 echo "time: $((END - START)) s, of which building $((BUILT - START)) s"
 echo "$PASSED passed, $FAILED failed"
-[ "$FAILED" -eq 0 ]
+if [ "$FAILED" -ne 0 ]; then exit 1; fi
