@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -181,12 +180,6 @@ std::vector<std::pair<std::string, Bytes>> MalformedSeeds() {
   return seeds;
 }
 
-bool WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return out.good();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,7 +230,7 @@ int main(int argc, char** argv) {
 
   int failures = 0;
   for (const auto& [name, bytes] : seeds) {
-    if (!WriteFile(folder / (name + ".s98"), bytes)) {
+    if (!tavrin::testing::WriteS98File(folder / (name + ".s98"), bytes)) {
       std::fprintf(stderr, "cannot write %s\n", (folder / (name + ".s98")).c_str());
       ++failures;
     }

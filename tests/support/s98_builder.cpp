@@ -1,6 +1,8 @@
 // S98 image assembly for tests, samples and benchmarks.
 #include "tests/support/s98_builder.h"
 
+#include <fstream>
+
 namespace tavrin::testing {
 
 namespace {
@@ -91,6 +93,12 @@ std::vector<std::uint8_t> S98Builder::Build() const {
   out.insert(out.end(), dump_.begin(), dump_.end());
   if (tag_) out.insert(out.end(), tag_->begin(), tag_->end());
   return out;
+}
+
+bool WriteS98File(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return out.good();
 }
 
 std::string S98Builder::BuildString() const {

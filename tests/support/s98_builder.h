@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -63,5 +64,8 @@ S98Builder KeyOnSong();
 
 // Little-endian varint of a 0xFE wait for n ticks (n >= 2).
 std::vector<std::uint8_t> EncodeWaitCount(std::uint32_t ticks);
+
+// Writes a built image to `path`, replacing the file; false when it could not be written whole.
+bool WriteS98File(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace tavrin::testing
