@@ -74,6 +74,53 @@ def command_line(args):
     print("both command-line files converted")
 
 
+def hostile(args):
+    """tavrin-gui p.s98 bad\\xff.s98 after.s98 with p.s98 a fifo nobody writes to: the fifo is refused at
+    once and the name that is not UTF-8 converts; then SIGTERM during a conversion on a file system
+    without O_TMPFILE leaves no hidden report behind."""
+    work = args.work
+    fresh_folder(work)
+    bwork = os.fsencode(work)
+    os.mkfifo(os.path.join(work, "p.s98"))
+    write_samples(args.sample, [os.path.join(work, "after.s98")])
+    shutil.copy(os.path.join(work, "after.s98"), os.path.join(bwork, b"bad\xff.s98"))
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    gui = subprocess.Popen([args.gui, b"p.s98", b"bad\xff.s98", b"after.s98"], cwd=work, env=env)
+    try:
+        reports = [os.path.join(bwork, b"bad\xff.txt"), os.path.join(work, "after.txt")]
+        wait_for("reports of the files after the fifo", lambda: all(map(report_done, reports)), 30)
+        if gui.poll() is not None:
+            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
+    finally:
+        stop(gui)
+    print("the fifo was refused, the name that is not UTF-8 converted")
+
+    # Three million one-tick waits: a report of some 150 MB, long enough to be caught half way.
+    with open(os.path.join(work, "big.s98"), "wb") as big:
+        big.write(b"S983" + bytes(16) + (0x20).to_bytes(4, "little") + bytes(8) + b"\xff" * 3000000 + b"\xfd")
+    with open(os.path.join(work, "big.txt"), "wb") as old:
+        old.write(b"earlier report\r\n")
+    env = dict(env, LD_PRELOAD=args.shim,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    gui = subprocess.Popen([args.gui, "big.s98"], cwd=work, env=env)
+    hidden = lambda: [name for name in os.listdir(work) if name.startswith(".")]
+    try:
+        wait_for("the hidden report", lambda: any(os.path.getsize(os.path.join(work, name)) > 0
+                                                  for name in hidden()), 30)
+        gui.send_signal(signal.SIGTERM)
+        gui.wait(timeout=30)
+    finally:
+        stop(gui)
+    if gui.returncode != -signal.SIGTERM:
+        fail("tavrin-gui ended with %d, not by SIGTERM" % gui.returncode)
+    if hidden():
+        fail("SIGTERM left hidden files behind: " + ", ".join(hidden()))
+    with open(os.path.join(work, "big.txt"), "rb") as old:
+        if old.read() != b"earlier report\r\n":
+            fail("the earlier report was changed")
+    print("SIGTERM removed the hidden report and kept the earlier one")
+
+
 def find_window(env, name, timeout=20):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -184,15 +231,18 @@ def xvfb_drop(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("mode", choices=("command-line", "xvfb-drop"))
+    parser.add_argument("mode", choices=("command-line", "xvfb-drop", "hostile"))
     parser.add_argument("--gui", required=True)
     parser.add_argument("--sample", required=True)
     parser.add_argument("--source", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--screenshot")
+    parser.add_argument("--shim", help="LD_PRELOAD library that refuses O_TMPFILE (hostile)")
     args = parser.parse_args()
     if args.mode == "command-line":
         command_line(args)
+    elif args.mode == "hostile":
+        hostile(args)
     else:
         xvfb_drop(args)
 
