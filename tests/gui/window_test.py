@@ -55,6 +55,17 @@ def stop(process):
             process.wait()
 
 
+def convert_on_command_line(command, work, env, reports, what):
+    """Starts tavrin-gui with files, waits for their reports while it keeps running, then stops it."""
+    gui = subprocess.Popen(command, cwd=work, env=env)
+    try:
+        wait_for(what, lambda: all(map(report_done, reports)), 30)
+        if gui.poll() is not None:
+            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
+    finally:
+        stop(gui)
+
+
 def command_line(args):
     """tavrin-gui a.s98 "b c.s98": both are converted after start-up, as one drop."""
     work = args.work
@@ -63,14 +74,9 @@ def command_line(args):
     write_samples(args.sample, inputs)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     # One name relative to the working folder, one absolute: both must land beside their input.
-    gui = subprocess.Popen([args.gui, "a.s98", inputs[1]], cwd=work, env=env)
-    try:
-        reports = [os.path.join(work, "a.txt"), os.path.join(work, "b c.txt")]
-        wait_for("reports of the command-line files", lambda: all(map(report_done, reports)), 30)
-        if gui.poll() is not None:
-            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
-    finally:
-        stop(gui)
+    convert_on_command_line([args.gui, "a.s98", inputs[1]], work, env,
+                            [os.path.join(work, "a.txt"), os.path.join(work, "b c.txt")],
+                            "reports of the command-line files")
     print("both command-line files converted")
 
 
@@ -85,14 +91,9 @@ def hostile(args):
     write_samples(args.sample, [os.path.join(work, "after.s98")])
     shutil.copy(os.path.join(work, "after.s98"), os.path.join(bwork, b"bad\xff.s98"))
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    gui = subprocess.Popen([args.gui, b"p.s98", b"bad\xff.s98", b"after.s98"], cwd=work, env=env)
-    try:
-        reports = [os.path.join(bwork, b"bad\xff.txt"), os.path.join(work, "after.txt")]
-        wait_for("reports of the files after the fifo", lambda: all(map(report_done, reports)), 30)
-        if gui.poll() is not None:
-            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
-    finally:
-        stop(gui)
+    convert_on_command_line([args.gui, b"p.s98", b"bad\xff.s98", b"after.s98"], work, env,
+                            [os.path.join(bwork, b"bad\xff.txt"), os.path.join(work, "after.txt")],
+                            "reports of the files after the fifo")
     print("the fifo was refused, the name that is not UTF-8 converted")
 
     # Three million one-tick waits: a report of some 150 MB, long enough to be caught half way.
