@@ -36,6 +36,8 @@ namespace {
 // The form is drawn for an 11-pixel font (8 point at 96 dpi); the check boxes are sized for it.
 constexpr int kFormFontPixels = 11;
 constexpr int kListItemHeight = 13;
+// The most the pause before each file of a batch spends on pending events.
+constexpr int kPauseMilliseconds = 100;
 
 // Paths reach the engine as the bytes the file system uses (POSIX) or as UTF-16 (Windows), so
 // names in any script survive the trip.
@@ -183,7 +185,9 @@ void TTAVRIN_MAIN::WMDropFiles(const std::vector<std::filesystem::path>& paths) 
   for (const std::filesystem::path& path : paths) batch.push_back({path, tavrin::ReportPathFor(path)});
   const std::vector<std::string> refusals = tavrin::BatchClashes(batch);
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    QCoreApplication::processEvents();
+    // Everything pending, not one round of the toolkit's event sources: a close request or a click
+    // that waits behind a busier source is still taken before the next file.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, tavrin::kPauseMilliseconds);
     if (closing_) return;
     // A drop that arrived during the pause is handled now, all its files, before this batch goes on.
     QCoreApplication::sendPostedEvents(this, tavrin::DropFilesEvent::EventType());
