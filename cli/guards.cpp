@@ -7,10 +7,30 @@
 #include <cstring>
 
 #include "engine/batch.h"
+#include "engine/convert.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
 
 namespace tavrin::cli {
+
+std::string OutcomesHelp() {
+  const std::string_view outcomes[] = {
+      kStatusFileOpenError, kStatusFileReadError,   kStatusNotS98,      kStatusVersionError,
+      kStatusTooManyDevices, kStatusSameFile,       kStatusBatchClash,  kStatusOutputOpenError,
+      kStatusWriteError,    kStatusNotPlaced,       kStatusTimeNeedsTimer};
+  std::string text = "Outcomes besides \"ok\":";
+  std::size_t lineStart = 0;
+  for (const std::string_view outcome : outcomes) {
+    std::string item = " " + std::string(outcome);
+    if (outcome == kStatusNotPlaced) item += "REASON.";
+    if (text.size() - lineStart + item.size() > 100) {
+      text += "\n ";
+      lineStart = text.size() - 1;
+    }
+    text += item;
+  }
+  return text + "\n";
+}
 
 std::string LogName(const std::filesystem::path& name) {
 #ifdef _WIN32

@@ -12,6 +12,9 @@ class App;
 
 namespace tavrin::cli {
 
+// The outcomes besides "ok", for the end of --help, a few to a line.
+std::string OutcomesHelp();
+
 // A name for the log and the --check listing: control characters escaped (see tavrin::PrintableName).
 std::string LogName(const std::filesystem::path& name);
 

@@ -136,11 +136,11 @@ int main(int argc, char** argv) {
       "\"-> \" and the reason it failed.",
       "tavrin"};
   app.set_version_flag("--version", "tavrin " TAVRIN_VERSION);
-  app.footer(
+  app.footer(std::string(
       "WHEN is a time in seconds of the file's own timer (83.5, 1:23.456, 0:01:23.456), a tick count\n"
       "(1200t) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
       "Exit status: 0 when every file converted (with --check: when no file has a finding), 1 when any\n"
-      "failed, 2 for a usage error.\n"
+      "failed, 2 for a usage error.\n") + tavrin::cli::OutcomesHelp() +
       "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)\n"
       "         tavrin -v --from 1:20 --to 1:25 --device 1 song.s98   (only device #01, 1:20 up to 1:25)");
 

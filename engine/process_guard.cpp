@@ -33,19 +33,19 @@ bool gWasClosed[3];
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free slots");
 
+#ifndef _WIN32
 extern "C" void RemoveTemporaryReportsAndEnd(int signal) {
   for (int i = 0; i < kSlots; ++i) {
     int held = kHeld;
     // A slot taken here is never filled again: the process ends below.
     if (gSlotState[i].compare_exchange_strong(held, kRemoving)) {
-#ifndef _WIN32
       ::unlink(gSlotPath[i]);
-#endif
     }
   }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
+#endif
 
 }  // namespace
 

@@ -252,6 +252,12 @@ TEST_F(HostileUseTest, HostileNamesAndArguments) {
   r = Tavrin("-- -x.s98");
   EXPECT_EQ(r.out, "-x.s98\n-> ok\n");
 
+  // The outcomes are listed where a user looks first.
+  r = Tavrin("--help");
+  for (const char* outcome : {"Report clashes with another file of this batch.", "Report written but not put in place"}) {
+    EXPECT_NE(r.out.find(outcome), std::string::npos) << outcome;
+  }
+
   r = Run(Program("tavrin-make-sample") + " --help");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_TRUE(r.out.starts_with("usage: tavrin-make-sample")) << r.out;
