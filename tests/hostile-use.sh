@@ -176,7 +176,7 @@ if has_gui && [ -x "$closer" ] && command -v Xvfb >/dev/null && command -v xdoto
   wait_for 20 test -s display.txt
   export DISPLAY=":$(head -1 display.txt)"
   (cd close && exec env QT_QPA_PLATFORM=xcb "$gui" s*.s98 >/dev/null 2>&1) & gui_pid=$!
-  window="$(wait_for 20 xdotool search --onlyvisible --name '^Tavrin_GUI 20110108$' >/dev/null &&
+  window="$(wait_for 60 xdotool search --onlyvisible --name '^Tavrin_GUI 20110108$' >/dev/null &&
             xdotool search --onlyvisible --name '^Tavrin_GUI 20110108$' | head -1)"
   wait_for 60 starts_with_head close/s1.txt
   gui_ended() { ! kill -0 "$gui_pid" 2>/dev/null; }
@@ -185,7 +185,7 @@ if has_gui && [ -x "$closer" ] && command -v Xvfb >/dev/null && command -v xdoto
   kill "$gui_pid" 2>/dev/null
   reports=$(ls close/*.txt 2>/dev/null | wc -l)
   case_line 7 "window closed during a batch of 20" $(( exited != 0 || reports >= 20 )) \
-    "$( ((exited)) && echo "still running" || echo "exited"), $reports of 20 reports written"
+    "$( ((exited)) && echo "still running" || echo "exited"), $reports of 20 reports written, window '${window:-not found}'"
   unset DISPLAY
   rm -rf close
 else
@@ -204,7 +204,7 @@ else
 fi
 
 # ---- 9. Without O_TMPFILE, a run killed by SIGTERM, SIGINT or SIGHUP removes its hidden report.
-{ head32 3 0 0x30 0; head -c 4000000 /dev/zero | tr '\0' '\377'; printf '\xfd'; } > kill.s98
+{ head32 3 0 0x30 0; head -c 8000000 /dev/zero | tr '\0' '\377'; printf '\xfd'; } > kill.s98
 hidden_report() { ls -A | grep -q '^\.kill\.txt\.'; }
 if [ -n "$shim" ] && [ -f "$shim" ]; then
   for signal in TERM INT HUP; do
