@@ -11,9 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "cli/guards.h"
 #include "engine/convert.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
+#include "engine/process_guard.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -29,13 +31,13 @@ namespace {
 struct Job {
   std::filesystem::path input;
   std::filesystem::path output;
-  std::string status;
+  std::string status;  // before the run: a refusal that stands instead of converting; after: the outcome
   bool done = false;
 };
 
 // The two log lines of one file, written together.
 void PrintOutcome(std::FILE* log, const Job& job) {
-  const std::string name = std::filesystem::path(tavrin::FileNamePart(job.input)).string();
+  const std::string name = tavrin::cli::LogName(tavrin::FileNamePart(job.input));
   std::fprintf(log, "%s\n-> %s\n", name.c_str(), job.status.empty() ? "ok" : job.status.c_str());
   std::fflush(log);
 }
@@ -48,7 +50,8 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
   std::condition_variable finished;
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      std::string status = tavrin::ConvertS98File(jobs[i].input, jobs[i].output, options);
+      std::string status = jobs[i].status.empty() ? tavrin::ConvertS98File(jobs[i].input, jobs[i].output, options)
+                                                  : jobs[i].status;
       std::lock_guard lock(mutex);
       jobs[i].status = std::move(status);
       jobs[i].done = true;
@@ -84,13 +87,14 @@ bool RunChecks(const std::vector<std::string>& files, const std::string& output,
   for (const auto& f : files) {
     const std::filesystem::path input = tavrin::PathFromArgument(f);
     if (target != "-" && (target == input || tavrin::IsSameFile(input, target))) {
-      std::fprintf(stderr, "%s\n-> %s\n", f.c_str(), std::string(tavrin::kStatusSameFile).c_str());
+      std::fprintf(stderr, "%s\n-> %s\n", tavrin::PrintableName(f).c_str(),
+                   std::string(tavrin::kStatusSameFile).c_str());
       return false;
     }
   }
   tavrin::ReportFile listing;
   if (!listing.Open(target)) {
-    std::fprintf(stderr, "%s\n-> %s\n", target.string().c_str(),
+    std::fprintf(stderr, "%s\n-> %s\n", tavrin::cli::LogName(target).c_str(),
                  std::string(tavrin::kStatusOutputOpenError).c_str());
     return false;
   }
@@ -99,13 +103,11 @@ bool RunChecks(const std::vector<std::string>& files, const std::string& output,
   for (const auto& f : files) {
     std::vector<tavrin::CheckFinding> findings;
     const std::string status = tavrin::CheckS98File(tavrin::PathFromArgument(f), skipVersionCheck, findings);
-    tavrin::WriteCheckLines(sink, f, status, findings);
+    tavrin::WriteCheckLines(sink, tavrin::PrintableName(f), status, findings);
     clean = clean && status.empty() && findings.empty();
   }
-  const bool flushed = sink.Flush();
-  if (!listing.Commit() || !flushed) {
-    std::fprintf(stderr, "%s\n-> %s\n", target.string().c_str(),
-                 std::string(tavrin::kStatusWriteError).c_str());
+  if (const std::string status = tavrin::CommitStatus(listing, sink.Flush()); !status.empty()) {
+    std::fprintf(stderr, "%s\n-> %s\n", tavrin::cli::LogName(target).c_str(), status.c_str());
     return false;
   }
   return clean;
@@ -146,17 +148,19 @@ tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text)
 }  // namespace
 
 int main(int argc, char** argv) {
+  tavrin::GuardStandardDescriptors();
+  tavrin::RemoveTemporaryReportsOnSignals();
   CLI::App app{
       "Converts S98 sound logs into text reports. Each FILE's report is written beside it, with the\n"
       "extension replaced by .txt. For each FILE two lines are printed: its name, then \"-> ok\" or\n"
       "\"-> \" and the reason it failed.",
       "tavrin"};
   app.set_version_flag("--version", "tavrin " TAVRIN_VERSION);
-  app.footer(
+  app.footer(std::string(
       "WHEN is a time in seconds of the file's own timer (83.5, 1:23.456, 0:01:23.456), a tick count\n"
       "(1200t) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
       "Exit status: 0 when every file converted (with --check: when no file has a finding), 1 when any\n"
-      "failed, 2 for a usage error.\n"
+      "failed, 2 for a usage error.\n") + tavrin::cli::OutcomesHelp() +
       "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)\n"
       "         tavrin -v --from 1:20 --to 1:25 --device 1 song.s98   (only device #01, 1:20 up to 1:25)");
 
@@ -182,7 +186,7 @@ int main(int argc, char** argv) {
   auto* notesOption = app.add_flag(
       "--notes", notes,
       "Like -v, and after each write that sets a pitch append \" => \" with the note and its frequency");
-  app.add_option("-o,--output", output,
+  auto* outputOption = app.add_option("-o,--output", output,
                  "Write the report of the one FILE to OUT instead of beside it (- for standard output);\n"
                  "with --check, the listing of every FILE")
       ->type_name("OUT");
@@ -276,6 +280,9 @@ int main(int argc, char** argv) {
         }
       }
     }
+    if (outputOption->count() > 0 && output.empty()) {
+      throw CLI::ValidationError("-o", "needs a file name (- for standard output)");
+    }
     if (!output.empty() && files.size() != 1 && !check) {
       throw CLI::ValidationError("-o", "takes exactly one FILE (any number with --check)");
     }
@@ -297,6 +304,7 @@ int main(int argc, char** argv) {
     }
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
+    if (code != 0) tavrin::cli::HintAtNamesLikeOptions(app);
     return code == 0 ? 0 : 2;
   }
 
@@ -313,7 +321,14 @@ int main(int argc, char** argv) {
     }
     batch.push_back(std::move(job));
   }
-  std::FILE* log = output == "-" ? stderr : stdout;
+  std::vector<std::filesystem::path> inputs, reports;
+  for (const Job& job : batch) {
+    inputs.push_back(job.input);
+    reports.push_back(job.output);
+  }
+  const std::vector<std::string> refusals = tavrin::cli::RefusedReports(inputs, reports);
+  for (std::size_t i = 0; i < batch.size(); ++i) batch[i].status = refusals[i];
+  std::FILE* log = tavrin::cli::ReportTakesStandardOutput(output) ? stderr : stdout;
   const tavrin::ConversionOptions options{
       .verbose = verbose || notes,
       .skipVersionCheck = skipVersionCheck,
@@ -328,5 +343,5 @@ int main(int argc, char** argv) {
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
   const bool converted = RunJobs(batch, options, jobs, log);
   const bool patched = voicesDir.empty() || WriteVoiceFiles(batch, options, voicesDir, log);
-  return converted && patched ? 0 : 1;
+  return converted && patched && !tavrin::cli::LogLost(log) ? 0 : 1;
 }

@@ -60,8 +60,7 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   // A report of less than the file must not replace anything: the temporary report is dropped.
   if (in.Failed()) return std::string(kStatusFileReadError);
   const bool flushed = sink.Flush();
-  if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
-  return {};
+  return CommitStatus(report, flushed);
 }
 
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,

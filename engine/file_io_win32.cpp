@@ -54,6 +54,8 @@ std::wstring TemporaryName(const std::wstring& target, unsigned attempt) {
 
 }  // namespace
 
+int StreamDescriptor(const fs::path& path) { return path == "-" ? 1 : -1; }
+
 InputFile::~InputFile() {
   if (fd_ >= 0) ::_close(fd_);
 }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tavrin {
 
@@ -24,5 +25,13 @@ std::string HeaderFileName(const std::filesystem::path& input);
 // A file named on the command line: its bytes as they are on POSIX; on Windows UTF-8 text (the
 // command line arrives as UTF-16 and is handed on as UTF-8), so names outside the code page survive.
 std::filesystem::path PathFromArgument(const std::string& argument);
+
+// Length of the well-formed UTF-8 sequence at s[i] (1 to 4), or 0 when the byte there begins none.
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t i);
+
+// A name as a terminal log shows it: control characters (C0, DEL, C1) and bytes that are not UTF-8
+// become \n, \r, \t or \xHH, so a name can neither break a line nor send a control sequence; on
+// POSIX a backslash doubles, so every escape reads one way. Every other character is kept.
+std::string PrintableName(std::string_view name);
 
 }  // namespace tavrin

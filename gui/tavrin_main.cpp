@@ -2,6 +2,7 @@
 #include "gui/tavrin_main.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/batch.h"
 #include "engine/convert.h"
 #include "engine/paths.h"
 #include "ui_tavrin_main.h"
@@ -34,6 +36,8 @@ namespace {
 // The form is drawn for an 11-pixel font (8 point at 96 dpi); the check boxes are sized for it.
 constexpr int kFormFontPixels = 11;
 constexpr int kListItemHeight = 13;
+// The most the pause before each file of a batch spends on pending events.
+constexpr int kPauseMilliseconds = 100;
 
 // Paths reach the engine as the bytes the file system uses (POSIX) or as UTF-16 (Windows), so
 // names in any script survive the trip.
@@ -54,11 +58,22 @@ QString FromNativeName(const std::filesystem::path::string_type& name) {
 #endif
 }
 
-QStringList LocalFilesOf(const QMimeData* data) {
-  QStringList paths;
+// A dropped file's path as the file system spells it. On POSIX the URL's percent-encoded bytes are
+// decoded as bytes: a name that is not UTF-8 has no QString that leads back to it.
+std::filesystem::path LocalPathOf(const QUrl& url) {
+#ifdef Q_OS_WIN
+  return ToFileSystemPath(QDir::toNativeSeparators(url.toLocalFile()));
+#else
+  const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  return std::filesystem::path(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+#endif
+}
+
+std::vector<std::filesystem::path> LocalFilesOf(const QMimeData* data) {
+  std::vector<std::filesystem::path> paths;
   if (data == nullptr || !data->hasUrls()) return paths;
   for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) paths.append(QDir::toNativeSeparators(url.toLocalFile()));
+    if (url.isLocalFile()) paths.push_back(LocalPathOf(url));
   }
   return paths;
 }
@@ -103,7 +118,8 @@ QEvent::Type DropFilesEvent::EventType() {
   return type;
 }
 
-DropFilesEvent::DropFilesEvent(QStringList paths) : QEvent(EventType()), paths_(std::move(paths)) {}
+DropFilesEvent::DropFilesEvent(std::vector<std::filesystem::path> paths)
+    : QEvent(EventType()), paths_(std::move(paths)) {}
 
 }  // namespace tavrin
 
@@ -142,36 +158,60 @@ bool TTAVRIN_MAIN::event(QEvent* event) {
 }
 
 void TTAVRIN_MAIN::dragEnterEvent(QDragEnterEvent* event) {
-  if (!tavrin::LocalFilesOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!tavrin::LocalFilesOf(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void TTAVRIN_MAIN::dragMoveEvent(QDragMoveEvent* event) {
-  if (!tavrin::LocalFilesOf(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!tavrin::LocalFilesOf(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
 void TTAVRIN_MAIN::dropEvent(QDropEvent* event) {
-  QStringList paths = tavrin::LocalFilesOf(event->mimeData());
-  if (paths.isEmpty()) return;
+  std::vector<std::filesystem::path> paths = tavrin::LocalFilesOf(event->mimeData());
+  if (paths.empty()) return;
   event->acceptProposedAction();
   // The batch runs from the window's own queue: the source's drag ends now instead of waiting
   // for every conversion, as it does with a shell drop on Windows.
   QCoreApplication::postEvent(this, new tavrin::DropFilesEvent(std::move(paths)));
 }
 
-void TTAVRIN_MAIN::WMDropFiles(const QStringList& paths) {
-  for (const QString& path : paths) {
-    QCoreApplication::processEvents();
+void TTAVRIN_MAIN::closeEvent(QCloseEvent* event) {
+  // The batch running below this event (if any) ends after its file in hand, so the process can end.
+  closing_ = true;
+  QWidget::closeEvent(event);
+}
+
+void TTAVRIN_MAIN::WMDropFiles(const std::vector<std::filesystem::path>& paths) {
+  std::vector<tavrin::BatchFile> batch;
+  for (const std::filesystem::path& path : paths) batch.push_back({path, tavrin::ReportPathFor(path)});
+  const std::vector<std::string> refusals = tavrin::BatchClashes(batch);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    // Everything pending, not one round of the toolkit's event sources: a close request or a click
+    // that waits behind a busier source is still taken before the next file.
+    QCoreApplication::processEvents(QEventLoop::AllEvents, tavrin::kPauseMilliseconds);
+    if (closing_) return;
     // A drop that arrived during the pause is handled now, all its files, before this batch goes on.
     QCoreApplication::sendPostedEvents(this, tavrin::DropFilesEvent::EventType());
-    ProcessDroppedFile(path);
+    if (closing_) return;
+    ProcessDroppedFile(paths[i], refusals[i]);
   }
 }
 
-void TTAVRIN_MAIN::ProcessDroppedFile(const QString& inputPath) {
-  const std::filesystem::path input = tavrin::ToFileSystemPath(inputPath);
+void TTAVRIN_MAIN::WMDropFiles(const QStringList& paths) {
+  std::vector<std::filesystem::path> native;
+  for (const QString& path : paths) native.push_back(tavrin::ToFileSystemPath(path));
+  WMDropFiles(native);
+}
+
+void TTAVRIN_MAIN::ProcessDroppedFile(const std::filesystem::path& input, std::string_view refusal) {
   const std::filesystem::path output = tavrin::ReportPathFor(input);
   LIST->addItem(tavrin::FromNativeName(tavrin::FileNamePart(input)));
-  const std::string status = tavrin::ConvertS98File(input, output, C_v->isChecked(), C_f->isChecked());
+  const std::string status = refusal.empty()
+                                 ? tavrin::ConvertS98File(input, output, C_v->isChecked(), C_f->isChecked())
+                                 : std::string(refusal);
   LIST->addItem(status.empty() ? QStringLiteral("-> ok")
                                : QStringLiteral("-> ") + QString::fromStdString(status));
+}
+
+void TTAVRIN_MAIN::ProcessDroppedFile(const QString& inputPath) {
+  ProcessDroppedFile(tavrin::ToFileSystemPath(inputPath));
 }

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +46,7 @@ struct Launch {
   std::optional<rlim_t> fileSizeLimit;    // bytes; writes past it fail with EFBIG, as on a full disk
   std::optional<std::string> stdoutPath;  // a file or device for standard output instead of the pipe
   bool closeStdout;
+  bool withoutTmpfile = false;  // as on a file system without O_TMPFILE (NFS, vfat, FUSE)
 };
 
 struct Outcome {
@@ -161,6 +164,15 @@ class OutputSafetyTest : public testing::ScratchFolderTest {
         const rlimit limit{*launch.fileSizeLimit, *launch.fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
       }
+      if (launch.withoutTmpfile) {
+        ::setenv("LD_PRELOAD", TAVRIN_NO_TMPFILE_SHIM, 1);
+        // A sanitized program would refuse a library loaded ahead of its runtime.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        const std::string options = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+        ::setenv("ASAN_OPTIONS", options.c_str(), 1);
+      }
+      // A program that hangs is ended after a minute rather than holding the test for ever.
+      ::alarm(60);
       ::execv(program.c_str(), argv.data());
       ::_exit(127);
     }
@@ -362,14 +374,16 @@ TEST_F(OutputSafetyTest, WriteErrorsOnDevicesAndStandardOutput) {
 class KilledConversion : public OutputSafetyTest {
  protected:
   // Starts `tavrin -v song.s98` beside an old song.txt and stops it half way. Returns its id.
-  pid_t StartAndStopHalfWay() {
+  pid_t StartAndStopHalfWay(bool withoutTmpfile = false) {
     Place("song.txt", kOldReport, 0640);
     // Four million one-tick waits: a report of about 200 MB, written in blocks of 128 KiB, which
     // takes the program far longer than the test needs to catch it even on a busy machine.
     S98Builder b;
     b.Raw(std::vector<std::uint8_t>(4000000, 0xFF)).End();
     Place("song.s98", b.BuildString());
-    const pid_t pid = Start({{"-v", "song.s98"}});
+    Launch launch({"-v", "song.s98"});
+    launch.withoutTmpfile = withoutTmpfile;
+    const pid_t pid = Start(launch);
     // The kernel counts the bytes a process writes, wherever it keeps its new report.
     const std::string io = "/proc/" + std::to_string(pid) + "/io";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -422,6 +436,59 @@ TEST_F(KilledConversion, NoHalfReportIsLeftBehind) {
       halfReports += name + " (" + std::to_string(entry.content.size()) + " bytes) ";
   }
   EXPECT_EQ(halfReports, "") << "a killed conversion left part of its report beside the old one";
+}
+
+// Where the report cannot be written without a name (no O_TMPFILE), its hidden temporary name is
+// removed when SIGINT, SIGTERM or SIGHUP ends the program, and the old report stays.
+TEST_F(KilledConversion, SignalsRemoveTheHiddenReport) {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal));
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+    const pid_t pid = StartAndStopHalfWay(true);
+    ASSERT_GT(pid, 0);
+    ASSERT_GT(written_, 0) << "the program was never caught writing its report";
+    std::string hidden;
+    for (const auto& [name, entry] : Take(work_)) {
+      if (name.starts_with(".")) hidden += name;
+    }
+    ASSERT_NE(hidden, "") << "the program wrote its report without a name: the shim did not take";
+    ::kill(pid, signal);
+    ::kill(pid, SIGCONT);
+    const Outcome r = Wait(pid);
+    EXPECT_EQ(r.signal, signal);
+    EXPECT_EQ(Names(Take(work_)), "song.s98 song.txt ");
+    EXPECT_EQ(ReadWholeFile((work_ / "song.txt").string()), kOldReport);
+  }
+}
+
+// A fifo at the input with no program writing to it, or at the report with none reading it: the
+// program says so and goes on with the next file instead of waiting for ever.
+TEST_F(OutputSafetyTest, FifoWithNobodyAtTheOtherEndIsRefused) {
+  struct FifoCase {
+    const char* label;
+    const char* fifo;
+    std::string log;
+  };
+  const FifoCase cases[] = {
+      {"input", "first.s98", "first.s98\n-> File open error.\nafter.s98\n-> ok\n"},
+      {"report", "first.txt", "first.s98\n-> File open error(out).\nafter.s98\n-> ok\n"},
+  };
+  for (const FifoCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    fs::remove_all(work_);
+    fs::create_directories(work_);
+    Place("first.s98", SmallSong());
+    Place("after.s98", SmallSong());
+    fs::remove(work_ / c.fifo);
+    ASSERT_EQ(::mkfifo((work_ / c.fifo).c_str(), 0644), 0);
+    const Outcome r = Run({{"-j", "1", "first.s98", "after.s98"}});
+    EXPECT_EQ(r.signal, 0) << "the program hung on the fifo";
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, c.log);
+    EXPECT_EQ(Take(work_)[c.fifo].kind, 'p');
+    EXPECT_TRUE(fs::exists(work_ / "after.txt"));
+  }
 }
 
 // Input that cannot be positioned (a pipe or fifo, e.g. `zcat song.s98.gz | tavrin -o - /dev/stdin`)

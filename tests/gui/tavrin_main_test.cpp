@@ -17,6 +17,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -388,6 +392,64 @@ class TavrinMainTest : public QObject {
     QTRY_COMPARE(w.LIST->count(), 9);
     QCOMPARE(Lines(w.LIST), (QStringList{kInstructionLine, "a.s98", "-> ok", "x.s98", "-> ok", "y.s98",
                                          "-> ok", "b.s98", "-> ok"}));
+  }
+
+  // Files of one drop whose reports would land on one file: the first is written, the later ones are
+  // refused, and no dropped file is overwritten by another's report.
+  void ReportsOfOneDropNeverCollide() {
+    const std::vector<std::uint8_t> song = KeyOnSong();
+    for (const char* name : {"a.s98", "a.S98", "b.s98", "b.txt"}) WriteSong(QString::fromLatin1(name));
+    window_->WMDropFiles({Path("a.s98"), Path("a.S98"), Path("b.s98"), Path("b.txt")});
+    const QString clash = QStringLiteral("-> ") + QString::fromLatin1(tavrin::kStatusBatchClash);
+    QCOMPARE(Lines(window_->LIST), (QStringList{kInstructionLine, "a.s98", "-> ok", "a.S98", clash, "b.s98", clash,
+                                                "b.txt", "-> Input and output are the same file."}));
+    QCOMPARE(ReadAll(Path("a.txt")), EngineReport(song, "a.s98", false));
+    QCOMPARE(ReadAll(Path("b.txt")), QByteArray(reinterpret_cast<const char*>(song.data()), qsizetype(song.size())));
+  }
+
+  // A fifo that no program writes to is refused at once and the drop goes on.
+  void FifoInADropIsRefusedAndTheBatchGoesOn() {
+    QVERIFY(::mkfifo(QFile::encodeName(Path("pipe.s98")).constData(), 0644) == 0);
+    WriteSong("after.s98");
+    window_->WMDropFiles({Path("pipe.s98"), Path("after.s98")});
+    QCOMPARE(Lines(window_->LIST),
+             (QStringList{kInstructionLine, "pipe.s98", "-> File open error.", "after.s98", "-> ok"}));
+  }
+
+  // Closing the window while a drop is converted ends the batch after the file in hand.
+  void ClosingTheWindowEndsTheBatch() {
+    for (const char* name : {"a.s98", "b.s98", "c.s98"}) WriteSong(QString::fromLatin1(name));
+    TTAVRIN_MAIN& w = *window_;
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    WhenListReaches(w, 3, [&w] { w.close(); });
+    w.WMDropFiles({Path("a.s98"), Path("b.s98"), Path("c.s98")});
+    QGuiApplication::setQuitOnLastWindowClosed(true);
+    QCOMPARE(Lines(w.LIST), (QStringList{kInstructionLine, "a.s98", "-> ok"}));
+    QVERIFY(QFileInfo::exists(Path("a.txt")));
+    QVERIFY(!QFileInfo::exists(Path("b.txt")));
+    QVERIFY(!QFileInfo::exists(Path("c.txt")));
+  }
+
+  // A name that is not UTF-8 converts, dropped (a file manager sends its bytes percent-encoded) and
+  // named as the file system spells it (the command line).
+  void NamesThatAreNotUtf8() {
+    const std::string folder = QFile::encodeName(dir_->path()).toStdString();
+    const std::vector<std::uint8_t> song = KeyOnSong();
+    for (const char* name : {"/drop\xff.s98", "/argv\xfe.s98"}) {
+      std::ofstream(folder + name, std::ios::binary).write(reinterpret_cast<const char*>(song.data()),
+                                                          static_cast<std::streamsize>(song.size()));
+    }
+    QMimeData data;
+    data.setUrls({QUrl::fromEncoded(QByteArray::fromStdString("file://" + folder + "/drop%FF.s98"))});
+    QVERIFY(Drop(*window_, &data));
+    QTRY_COMPARE(window_->LIST->count(), 3);
+    window_->WMDropFiles(std::vector<std::filesystem::path>{folder + "/argv\xfe.s98"});
+    QCOMPARE(window_->LIST->item(2)->text(), QStringLiteral("-> ok"));
+    QCOMPARE(window_->LIST->item(4)->text(), QStringLiteral("-> ok"));
+    QVERIFY(std::filesystem::exists(folder + "/drop\xff.txt"));
+    QVERIFY(std::filesystem::exists(folder + "/argv\xfe.txt"));
   }
 
   void AppendingDoesNotScrollTheList() {

@@ -65,6 +65,17 @@ def stop(process):
             process.wait()
 
 
+def convert_on_command_line(command, work, env, reports, what):
+    """Starts tavrin-gui with files, waits for their reports while it keeps running, then stops it."""
+    gui = subprocess.Popen(command, cwd=work, env=env)
+    try:
+        wait_for(what, lambda: all(map(report_done, reports)), 30)
+        if gui.poll() is not None:
+            fail("tavrin-gui ended by itself with code %d" % gui.returncode)
+    finally:
+        stop(gui)
+
+
 def command_line(args):
     """tavrin-gui a.s98 "b c.s98": both are converted after start-up, as one drop."""
     work = args.work
@@ -93,6 +104,48 @@ def command_line(args):
         if server is not None:
             stop(server)
     print("both command-line files converted")
+
+
+def hostile(args):
+    """tavrin-gui p.s98 bad\\xff.s98 after.s98 with p.s98 a fifo nobody writes to: the fifo is refused at
+    once and the name that is not UTF-8 converts; then SIGTERM during a conversion on a file system
+    without O_TMPFILE leaves no hidden report behind."""
+    work = args.work
+    fresh_folder(work)
+    bwork = os.fsencode(work)
+    os.mkfifo(os.path.join(work, "p.s98"))
+    write_samples(args.sample, [os.path.join(work, "after.s98")])
+    shutil.copy(os.path.join(work, "after.s98"), os.path.join(bwork, b"bad\xff.s98"))
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    convert_on_command_line([args.gui, b"p.s98", b"bad\xff.s98", b"after.s98"], work, env,
+                            [os.path.join(bwork, b"bad\xff.txt"), os.path.join(work, "after.txt")],
+                            "reports of the files after the fifo")
+    print("the fifo was refused, the name that is not UTF-8 converted")
+
+    # Three million one-tick waits: a report of some 150 MB, long enough to be caught half way.
+    with open(os.path.join(work, "big.s98"), "wb") as big:
+        big.write(b"S983" + bytes(16) + (0x20).to_bytes(4, "little") + bytes(8) + b"\xff" * 3000000 + b"\xfd")
+    with open(os.path.join(work, "big.txt"), "wb") as old:
+        old.write(b"earlier report\r\n")
+    env = dict(env, LD_PRELOAD=args.shim,
+               ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    gui = subprocess.Popen([args.gui, "big.s98"], cwd=work, env=env)
+    hidden = lambda: [name for name in os.listdir(work) if name.startswith(".")]
+    try:
+        wait_for("the hidden report", lambda: any(os.path.getsize(os.path.join(work, name)) > 0
+                                                  for name in hidden()), 30)
+        gui.send_signal(signal.SIGTERM)
+        gui.wait(timeout=30)
+    finally:
+        stop(gui)
+    if gui.returncode != -signal.SIGTERM:
+        fail("tavrin-gui ended with %d, not by SIGTERM" % gui.returncode)
+    if hidden():
+        fail("SIGTERM left hidden files behind: " + ", ".join(hidden()))
+    with open(os.path.join(work, "big.txt"), "rb") as old:
+        if old.read() != b"earlier report\r\n":
+            fail("the earlier report was changed")
+    print("SIGTERM removed the hidden report and kept the earlier one")
 
 
 def find_window(env, name, timeout=20):
@@ -290,6 +343,10 @@ def main():
         program.add_argument("--screenshot")
         program.add_argument("--wine", help="run the Windows program GUI with this wine")
         program.add_argument("--probe", help="with --wine: the program that reads the window's LIST")
+    hostile_mode = modes.add_parser("hostile")
+    for name in ("--gui", "--sample", "--source", "--work"):
+        hostile_mode.add_argument(name, required=True)
+    hostile_mode.add_argument("--shim", help="LD_PRELOAD library that refuses O_TMPFILE")
     run = modes.add_parser("xvfb-run")
     run.add_argument("--wine", help="run the command with this wine")
     run.add_argument("command", nargs=argparse.REMAINDER)
@@ -300,6 +357,8 @@ def main():
         xvfb_run(args)
     elif args.mode == "command-line":
         command_line(args)
+    elif args.mode == "hostile":
+        hostile(args)
     else:
         xvfb_drop(args)
 

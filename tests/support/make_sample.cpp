@@ -1,12 +1,19 @@
 // Writes a small S98 file of the project's own, touching every chip family, for `make demo`.
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "tests/support/s98_builder.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: tavrin-make-sample OUT.s98\n");
+  static constexpr char kUsage[] = "usage: tavrin-make-sample OUT.s98   (a name starting with '-': ./-name.s98)\n";
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // Anything else that looks like an option is one this program does not have, not a file to create.
+  if (argc != 2 || argv[1][0] == '-') {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   using tavrin::testing::S98Builder;
