@@ -188,6 +188,7 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
                            const ConversionOptions& options) {
   InputFile file;
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
+  file.CountReadsInto(options.bytesRead);
   ByteReader in(file);
   S98Head head;
   if (std::string status = ReadHead(in, options.skipVersionCheck, head); !status.empty()) return status;

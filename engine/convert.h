@@ -1,6 +1,7 @@
 // ConvertS98File: one S98 file in, one text report out, a status text back.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -37,9 +38,11 @@ struct ConversionOptions {
   bool tags = false;          // --tags: the tag block, after the information section
   bool stats = false;         // --stats: counts, duration and loop, after the dump section
   ReportFormat format = ReportFormat::Text;
+  // Grows by every block of input read, so another thread can show how far the conversion has got.
+  std::atomic<std::uint64_t>* bytesRead = nullptr;
 };
 
-// Converts `input` into the report at `output` ("-" means standard output). The report is written
+// Converts `input` ("-" means standard input) into the report at `output` ("-" means standard output). The report is written
 // to a temporary file beside `output` and renamed over it only when complete, so a failed
 // conversion leaves an existing report as it was. Returns "" or one of the status texts above.
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,

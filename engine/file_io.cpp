@@ -34,7 +34,8 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const fs::path& path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Standard input is read through a descriptor of its own, so closing it leaves descriptor 0 alone.
+  fd_ = path == "-" ? ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -48,6 +49,9 @@ bool InputFile::Open(const fs::path& path) {
 std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
   for (;;) {
     const ssize_t got = ::read(fd_, dest, size);
+    if (got > 0 && counter_ != nullptr) {
+      counter_->fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+    }
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) {
       failed_ = true;

@@ -1,6 +1,7 @@
 // The files of one conversion: the input read in blocks, the report written to a temporary file and renamed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 
@@ -17,7 +18,10 @@ class InputFile final : public ByteSource {
   ~InputFile() override;
 
   // False when the path cannot be read as a file; a folder counts as such (Linux opens folders).
+  // "-" is standard input.
   bool Open(const std::filesystem::path& path);
+  // Every block read from now on is added to `counter` (none when null).
+  void CountReadsInto(std::atomic<std::uint64_t>* counter) { counter_ = counter; }
   std::size_t ReadSome(std::uint8_t* dest, std::size_t size) override;
   bool SeekTo(std::uint64_t offset) override;
   bool Failed() const override { return failed_; }
@@ -25,6 +29,7 @@ class InputFile final : public ByteSource {
  private:
   int fd_ = -1;
   bool failed_ = false;
+  std::atomic<std::uint64_t>* counter_ = nullptr;
 };
 
 // The report on its way to disk. A regular file (or a new one) is written under a temporary name
