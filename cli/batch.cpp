@@ -47,7 +47,8 @@ void CollectS98Files(const fs::path& folder, std::vector<fs::path>& found) {
     std::error_code typeError;
     if (entry.is_symlink(typeError)) {
       // A link to a folder could lead back up the tree; a link to a file (or to nothing) counts as one.
-      if (!fs::is_directory(entry.path(), typeError) && HasS98Extension(entry.path())) found.push_back(entry.path());
+      if (!fs::is_directory(entry.path(), typeError) && HasS98Extension(entry.path()))
+        found.push_back(entry.path());
     } else if (entry.is_directory(typeError)) {
       CollectS98Files(entry.path(), found);
     } else if (entry.is_regular_file(typeError) && HasS98Extension(entry.path())) {
@@ -71,7 +72,8 @@ std::vector<BatchFile> ExpandArguments(const std::vector<std::string>& arguments
     }
     std::vector<fs::path> found;
     CollectS98Files(path, found);
-    std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
+    std::sort(found.begin(), found.end(),
+              [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
     if (found.empty()) emptyFolders.push_back(argument);
     for (const fs::path& file : found) {
       std::string name = ArgumentOf(file);
@@ -81,8 +83,19 @@ std::vector<BatchFile> ExpandArguments(const std::vector<std::string>& arguments
   return batch;
 }
 
+std::string StandardInputProblem(const std::vector<BatchFile>& batch, bool inputIsTerminal) {
+  const auto reads =
+      std::count_if(batch.begin(), batch.end(), [](const BatchFile& f) { return f.argument == "-"; });
+  if (reads > 1) return "standard input can be read only once";
+  if (reads == 1 && inputIsTerminal) {
+    return "standard input is a terminal: pipe an S98 file into it or redirect one (< song.s98)";
+  }
+  return {};
+}
+
 std::string SummaryLine(std::size_t ok, std::size_t failed) {
-  return std::to_string(ok + failed) + " files: " + std::to_string(ok) + " ok, " + std::to_string(failed) + " failed";
+  return std::to_string(ok + failed) + " files: " + std::to_string(ok) + " ok, " + std::to_string(failed) +
+         " failed";
 }
 
 void BatchLog::Outcome(const std::string& name, const std::string& status) {

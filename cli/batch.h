@@ -25,6 +25,10 @@ struct BatchFile {
 std::vector<BatchFile> ExpandArguments(const std::vector<std::string>& arguments, bool recursive,
                                        std::vector<std::string>& emptyFolders);
 
+// Why the batch cannot read standard input as it asks ("" when it can): "-" named twice, or standard
+// input is a terminal, where nobody types S98 files.
+std::string StandardInputProblem(const std::vector<BatchFile>& batch, bool inputIsTerminal);
+
 // "38 files: 36 ok, 2 failed".
 std::string SummaryLine(std::size_t ok, std::size_t failed);
 
@@ -33,7 +37,8 @@ std::string SummaryLine(std::size_t ok, std::size_t failed);
 // progress line is cleared before each write, so the two never share a line.
 class BatchLog {
  public:
-  BatchLog(std::FILE* stream, bool quiet, ProgressLine& progress) : stream_(stream), quiet_(quiet), progress_(progress) {}
+  BatchLog(std::FILE* stream, bool quiet, ProgressLine& progress)
+      : stream_(stream), quiet_(quiet), progress_(progress) {}
 
   void Outcome(const std::string& name, const std::string& status);
   // Prints the summary when more than one file was logged.

@@ -102,7 +102,8 @@ Examples:
 // CLI11 builds its help from the options; this one is written as a person would read it.
 class WrittenHelp final : public CLI::FormatterBase {
  public:
-  std::string make_help(const CLI::App* /*app*/, std::string /*name*/, CLI::AppFormatMode /*mode*/) const override {
+  std::string make_help(const CLI::App* /*app*/, std::string /*name*/,
+                        CLI::AppFormatMode /*mode*/) const override {
     return kHelp;
   }
 };

@@ -201,15 +201,13 @@ int main(int argc, char** argv) {
     if (const auto mode = tavrin::cli::ParseProgressMode(progressText)) {
       progressMode = *mode;
     } else {
-      throw CLI::ValidationError("--progress", "expected auto, always or never, not \"" + progressText + "\"");
+      throw CLI::ValidationError("--progress",
+                                 "expected auto, always or never, not \"" + progressText + "\"");
     }
     batchFiles = tavrin::cli::ExpandArguments(files, recursive, emptyFolders);
-    const auto readsInput = [](const tavrin::cli::BatchFile& f) { return f.argument == "-"; };
-    if (std::count_if(batchFiles.begin(), batchFiles.end(), readsInput) > 1) {
-      throw CLI::ValidationError("-", "standard input can be read only once");
-    }
-    if (std::any_of(batchFiles.begin(), batchFiles.end(), readsInput) && tavrin::cli::IsTerminal(stdin)) {
-      throw CLI::ValidationError("-", "standard input is a terminal: pipe an S98 file into it or redirect one (< song.s98)");
+    if (std::string problem = tavrin::cli::StandardInputProblem(batchFiles, tavrin::cli::IsTerminal(stdin));
+        !problem.empty()) {
+      throw CLI::ValidationError("-", problem);
     }
     if (check) {
       const CLI::Option* reportOptions[] = {verboseOption, notesOption, fromOption,  toOption,
@@ -262,12 +260,13 @@ int main(int argc, char** argv) {
     batch.push_back(std::move(job));
   }
   // The log moves to standard error when a report takes standard output.
-  const bool reportToOutput = std::any_of(batch.begin(), batch.end(), [](const Job& j) { return j.output == "-"; });
+  const bool reportToOutput =
+      std::any_of(batch.begin(), batch.end(), [](const Job& j) { return j.output == "-"; });
   std::FILE* log = reportToOutput ? stderr : stdout;
   tavrin::cli::ProgressLine progress(
       stderr, tavrin::cli::WantProgress(progressMode, tavrin::cli::IsTerminal(stderr),
                                         reportToOutput && tavrin::cli::IsTerminal(stdout)));
-  for (std::size_t i = 0; i < batch.size(); ++i) progress.Add(batch[i].name, tavrin::cli::InputSize(batchFiles[i].argument));
+  for (const auto& f : batchFiles) progress.Add(f.logName, tavrin::cli::InputSize(f.argument));
   tavrin::cli::BatchLog batchLog(log, quiet, progress);
   const tavrin::ConversionOptions options{
       .verbose = verbose || notes,

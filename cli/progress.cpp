@@ -49,10 +49,11 @@ std::string Duration(double seconds) {
   const auto total = static_cast<std::uint64_t>(std::min(seconds, 359999.0) + 0.5);
   char text[32];
   if (total >= 3600) {
-    std::snprintf(text, sizeof text, "%" PRIu64 ":%02u:%02u", total / 3600, static_cast<unsigned>(total / 60 % 60),
-                  static_cast<unsigned>(total % 60));
+    std::snprintf(text, sizeof text, "%" PRIu64 ":%02u:%02u", total / 3600,
+                  static_cast<unsigned>(total / 60 % 60), static_cast<unsigned>(total % 60));
   } else {
-    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(total / 60), static_cast<unsigned>(total % 60));
+    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(total / 60),
+                  static_cast<unsigned>(total % 60));
   }
   return text;
 }
@@ -121,10 +122,12 @@ bool IsTerminal(std::FILE* stream) {
 
 std::string FormatProgress(const ProgressState& state, std::size_t width) {
   std::string files;
-  if (state.filesTotal > 1) files = std::to_string(state.filesDone) + "/" + std::to_string(state.filesTotal) + " files  ";
+  if (state.filesTotal > 1)
+    files = std::to_string(state.filesDone) + "/" + std::to_string(state.filesTotal) + " files  ";
   std::string share;
   if (state.currentSize > 0) {
-    share = " " + std::to_string(std::min(state.currentRead, state.currentSize) * 100 / state.currentSize) + "%  ";
+    share = " " + std::to_string(std::min(state.currentRead, state.currentSize) * 100 / state.currentSize) +
+            "%  ";
   } else {
     share = " " + Amount(static_cast<double>(state.currentRead)) + "  ";
   }
@@ -134,7 +137,8 @@ std::string FormatProgress(const ProgressState& state, std::size_t width) {
   // The current file, when there is one and room for at least a few letters of its name.
   std::string current;
   const std::size_t fixed = files.size() + share.size() + speed.size();
-  if (!state.currentName.empty() && fixed < width) current = Tail(Printable(state.currentName), width - fixed);
+  if (!state.currentName.empty() && fixed < width)
+    current = Tail(Printable(state.currentName), width - fixed);
   if (!current.empty()) current += share;
   std::string line = files + current + speed;
   if (line.size() > width) line.resize(width);
@@ -218,7 +222,8 @@ ProgressState ProgressLine::Snapshot() const {
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   state.bytesPerSecond = seconds > 0 ? static_cast<double>(read) / seconds : 0;
-  if (sizesKnown && state.bytesPerSecond > 0) state.secondsLeft = static_cast<double>(left) / state.bytesPerSecond;
+  if (sizesKnown && state.bytesPerSecond > 0)
+    state.secondsLeft = static_cast<double>(left) / state.bytesPerSecond;
   return state;
 }
 

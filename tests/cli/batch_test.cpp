@@ -20,7 +20,11 @@ class BatchTest : public testing::ProgramTest {
  protected:
   void SetUp() override {
     ProgramTest::SetUp();
-    song_ = S98Builder().Raw({0x00, 0x29, 0x80}).LoopHere().Raw({0xFF, 0xFE, 0x01, 0x01, 0x07, 0x38, 0xFD}).BuildString();
+    song_ = S98Builder()
+                .Raw({0x00, 0x29, 0x80})
+                .LoopHere()
+                .Raw({0xFF, 0xFE, 0x01, 0x01, 0x07, 0x38, 0xFD})
+                .BuildString();
   }
 
   // The report of the song as read from standard input: the golden report, named "-".
@@ -69,7 +73,8 @@ TEST_F(BatchTest, SummaryEndsABatchAndQuietKeepsOnlyFailures) {
 }
 
 TEST_F(BatchTest, RecursiveConvertsS98FilesUnderFoldersInSortedOrder) {
-  for (const char* name : {"music/a.s98", "music/B.S98", "music/sub/c.S98", "music/sub/deep/d.s98", "top.s98"}) {
+  for (const char* name :
+       {"music/a.s98", "music/B.S98", "music/sub/c.S98", "music/sub/deep/d.s98", "top.s98"}) {
     fs::create_directories((dir_ / name).parent_path());
     Put(name, song_);
   }
@@ -170,7 +175,8 @@ TEST_F(BatchTest, ProgressModeMustBeKnown) {
   Put("a.s98", song_);
   const Outcome r = Tavrin("--progress=sometimes a.s98");
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_NE(r.err.find("--progress: expected auto, always or never, not \"sometimes\""), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("--progress: expected auto, always or never, not \"sometimes\""), std::string::npos)
+      << r.err;
 }
 
 }  // namespace

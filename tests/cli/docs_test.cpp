@@ -16,7 +16,9 @@ namespace {
 
 using testing::ReadWholeFile;
 
-std::string Source(const std::string& path) { return ReadWholeFile(std::string(TAVRIN_SOURCE_DIR) + "/" + path); }
+std::string Source(const std::string& path) {
+  return ReadWholeFile(std::string(TAVRIN_SOURCE_DIR) + "/" + path);
+}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -88,8 +90,9 @@ std::string RoffText(const std::string& line) {
       if (spaced.contains(macro) || joined.contains(macro)) text += arg;
     }
   }
-  static const std::pair<const char*, const char*> kEscapes[] = {
-      {"\\-", "-"}, {"\\&", ""}, {"\\(dq", "\""}, {"\\fB", ""}, {"\\fI", ""}, {"\\fR", ""}, {"\\fP", ""}, {"\\ ", " "}};
+  static const std::pair<const char*, const char*> kEscapes[] = {{"\\-", "-"}, {"\\&", ""},  {"\\(dq", "\""},
+                                                                 {"\\fB", ""}, {"\\fI", ""}, {"\\fR", ""},
+                                                                 {"\\fP", ""}, {"\\ ", " "}};
   for (const auto& [escape, character] : kEscapes) {
     for (std::size_t at = text.find(escape); at != std::string::npos; at = text.find(escape, at)) {
       text.replace(at, std::string(escape).size(), character);
@@ -111,12 +114,15 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Outcome& o) { return out << "\n  " << o.text << " | " << o.meaning; }
+std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  return out << "\n  " << o.text << " | " << o.meaning;
+}
 
 std::vector<Outcome> ReadmeOutcomes(const std::string& readme) {
   std::vector<Outcome> table;
   const std::regex row(R"(^\| `([^`]+)` \| (.*) \|$)");
-  for (const std::string& line : Section(readme, "### Outcomes", [](const std::string& l) { return l.starts_with("#"); })) {
+  for (const std::string& line :
+       Section(readme, "### Outcomes", [](const std::string& l) { return l.starts_with("#"); })) {
     std::smatch m;
     if (!std::regex_match(line, m, row)) continue;
     std::string meaning = m[2];
@@ -207,11 +213,13 @@ TEST_F(DocsTest, OneTableOfOutcomesWithEveryStatus) {
   std::set<std::string> statuses = {"ok"};
   const std::string header = Source("engine/convert.h");
   const std::regex status(R"re(constexpr std::string_view kStatus\w* = "([^"]*)")re");
-  for (std::sregex_iterator it(header.begin(), header.end(), status), end; it != end; ++it) statuses.insert((*it)[1]);
+  for (std::sregex_iterator it(header.begin(), header.end(), status), end; it != end; ++it)
+    statuses.insert((*it)[1]);
   ASSERT_GT(statuses.size(), 8u);
   std::set<std::string> documented;
   for (const Outcome& o : readme) documented.insert(o.text);
-  EXPECT_EQ(documented, statuses) << "every status needs a row in README.md, cli/help.cpp and packaging/tavrin.1";
+  EXPECT_EQ(documented, statuses)
+      << "every status needs a row in README.md, cli/help.cpp and packaging/tavrin.1";
 }
 
 TEST_F(DocsTest, OneSetOfOptions) {

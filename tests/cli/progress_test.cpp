@@ -21,9 +21,11 @@ TEST(ProgressTest, FormatsTheMoment) {
       // standard input from a pipe: bytes instead of a share, no time left
       {{1, 2, "-", 1234567, 0, 617e3, std::nullopt}, 79, "1/2 files  - 1.2 MB  617.0 kB/s"},
       // the name gives way first, from its start, never inside a UTF-8 sequence
-      {{3, 38, "music/long/path/\xc3\xa9t\xc3\xa9.s98", 5, 10, 1e6, 75.0}, 47,
+      {{3, 38, "music/long/path/\xc3\xa9t\xc3\xa9.s98", 5, 10, 1e6, 75.0},
+       47,
        "3/38 files  ...t\xc3\xa9.s98 50%  1.0 MB/s  1:15 left"},
-      {{3, 38, "music/long/path/\xc3\xa9t\xc3\xa9.s98", 5, 10, 1e6, 75.0}, 45,
+      {{3, 38, "music/long/path/\xc3\xa9t\xc3\xa9.s98", 5, 10, 1e6, 75.0},
+       45,
        "3/38 files  ....s98 50%  1.0 MB/s  1:15 left"},
       {{0, 2, "abc", 1, 2, 5, 1.0}, 12, "0/2 files  5"},
       // control characters cannot move the cursor
@@ -45,8 +47,8 @@ TEST(ProgressTest, DrawnOnlyWhereItHelps) {
     bool drawn;
   };
   const Case cases[] = {
-      {"auto", true, false, true},    {"auto", false, false, false}, {"auto", true, true, false},
-      {"always", false, true, true},  {"never", true, false, false},
+      {"auto", true, false, true},   {"auto", false, false, false}, {"auto", true, true, false},
+      {"always", false, true, true}, {"never", true, false, false},
   };
   for (const Case& c : cases) {
     const auto mode = ParseProgressMode(c.mode);
