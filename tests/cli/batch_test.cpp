@@ -34,9 +34,9 @@ class BatchTest : public testing::ProgramTest {
     return report.replace(report.find(line), line.size(), "Filename       = -\r\n");
   }
 
-  // A shell command that writes the song to a pipe with a pause of 1.5 s after its head, so the
+  // A shell command that writes the song to a pipe with a pause of 2.5 s after its head, so the
   // conversion reading it lasts longer than the progress line's delay.
-  std::string SlowSong() const { return "{ head -c 40 song.s98; sleep 1.5; tail -c +41 song.s98; }"; }
+  std::string SlowSong() const { return "{ head -c 40 song.s98; sleep 2.5; tail -c +41 song.s98; }"; }
 
   // Runs `command` on a pseudo-terminal (util-linux script); what the terminal received, with the
   // terminal's CR LF line ends.
