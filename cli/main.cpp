@@ -11,7 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "cli/batch.h"
 #include "cli/guards.h"
+#include "cli/help.h"
+#include "cli/progress.h"
 #include "engine/convert.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
@@ -31,37 +34,38 @@ namespace {
 struct Job {
   std::filesystem::path input;
   std::filesystem::path output;
+  std::string name;    // as the log shows it
   std::string status;  // before the run: a refusal that stands instead of converting; after: the outcome
   bool done = false;
 };
 
-// The two log lines of one file, written together.
-void PrintOutcome(std::FILE* log, const Job& job) {
-  const std::string name = tavrin::cli::LogName(tavrin::FileNamePart(job.input));
-  std::fprintf(log, "%s\n-> %s\n", name.c_str(), job.status.empty() ? "ok" : job.status.c_str());
-  std::fflush(log);
-}
-
 // Converts on `workers` threads; each conversion owns its state, so they need no lock between them.
-// Outcomes are printed in the order of the arguments as soon as every earlier one is known.
-bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, unsigned workers, std::FILE* log) {
+// Outcomes are logged in the order of the arguments as soon as every earlier one is known.
+bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, unsigned workers,
+             tavrin::cli::BatchLog& log, tavrin::cli::ProgressLine& progress) {
   std::atomic<std::size_t> next{0};
   std::mutex mutex;
   std::condition_variable finished;
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      std::string status = jobs[i].status.empty() ? tavrin::ConvertS98File(jobs[i].input, jobs[i].output, options)
-                                                  : jobs[i].status;
+      std::string status = jobs[i].status;
+      if (status.empty()) {
+        tavrin::ConversionOptions fileOptions = options;
+        fileOptions.bytesRead = &progress.File(i).bytesRead;
+        status = tavrin::ConvertS98File(jobs[i].input, jobs[i].output, fileOptions);
+      }
+      progress.File(i).done.store(true, std::memory_order_release);
       std::lock_guard lock(mutex);
       jobs[i].status = std::move(status);
       jobs[i].done = true;
       finished.notify_all();
     }
   };
-  // One job or one worker: convert on this thread. Otherwise this thread only prints, in order.
+  // One job: convert on this thread. Otherwise this thread only prints, in order, so that even with
+  // one worker each outcome shows as soon as it is known.
   std::vector<std::thread> threads;
   const unsigned count = std::max(1u, std::min<unsigned>(workers, static_cast<unsigned>(jobs.size())));
-  if (count == 1) {
+  if (jobs.size() <= 1) {
     work();
   } else {
     for (unsigned t = 0; t < count; ++t) threads.emplace_back(work);
@@ -72,7 +76,7 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
     std::unique_lock lock(mutex);
     finished.wait(lock, [&] { return job.done; });
     lock.unlock();
-    PrintOutcome(log, job);
+    log.Outcome(job.name, job.status);
     allOk = allOk && job.status.empty();
   }
   for (auto& t : threads) t.join();
@@ -128,8 +132,7 @@ bool WriteVoiceFiles(const std::vector<Job>& jobs, const tavrin::ConversionOptio
                              ? tavrin::WriteS98VoiceFiles(job.input, folder, options, written)
                              : std::string(tavrin::kStatusOutputOpenError);
     if (status.empty()) continue;
-    const std::string name = std::filesystem::path(tavrin::FileNamePart(job.input)).string();
-    std::fprintf(log, "%s\n-> voices: %s\n", name.c_str(), status.c_str());
+    std::fprintf(log, "%s\n-> voices: %s\n", job.name.c_str(), status.c_str());
     allOk = false;
   }
   std::fflush(log);
@@ -150,19 +153,9 @@ tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text)
 int main(int argc, char** argv) {
   tavrin::GuardStandardDescriptors();
   tavrin::RemoveTemporaryReportsOnSignals();
-  CLI::App app{
-      "Converts S98 sound logs into text reports. Each FILE's report is written beside it, with the\n"
-      "extension replaced by .txt. For each FILE two lines are printed: its name, then \"-> ok\" or\n"
-      "\"-> \" and the reason it failed.",
-      "tavrin"};
+  CLI::App app{"", "tavrin"};
+  tavrin::cli::UseWrittenHelp(app);
   app.set_version_flag("--version", "tavrin " TAVRIN_VERSION);
-  app.footer(std::string(
-      "WHEN is a time in seconds of the file's own timer (83.5, 1:23.456, 0:01:23.456), a tick count\n"
-      "(1200t) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
-      "Exit status: 0 when every file converted (with --check: when no file has a finding), 1 when any\n"
-      "failed, 2 for a usage error.\n") + tavrin::cli::OutcomesHelp() +
-      "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)\n"
-      "         tavrin -v --from 1:20 --to 1:25 --device 1 song.s98   (only device #01, 1:20 up to 1:25)");
 
   bool verbose = false;
   bool skipVersionCheck = false;
@@ -180,64 +173,33 @@ int main(int argc, char** argv) {
   bool voices = false;
   bool voicesOnly = false;
   std::string voicesDir;
-  auto* verboseOption =
-      app.add_flag("-v,--verbose", verbose, "Annotate every register write with what it does to the chip");
-  app.add_flag("-f,--force", skipVersionCheck, "Do not check the S98 format version (accept any version byte)");
-  auto* notesOption = app.add_flag(
-      "--notes", notes,
-      "Like -v, and after each write that sets a pitch append \" => \" with the note and its frequency");
-  auto* outputOption = app.add_option("-o,--output", output,
-                 "Write the report of the one FILE to OUT instead of beside it (- for standard output);\n"
-                 "with --check, the listing of every FILE")
-      ->type_name("OUT");
-  app.add_option("-j,--jobs", jobs, "Convert up to N files at once (default: the number of cores)")
-      ->check(CLI::Range(1u, 1024u));
-  auto* fromOption = app.add_option("--from", from,
-                                    "Write only the dump lines of commands at or after WHEN; the header and\n"
-                                    "the device list stay whole, annotations read as in the whole report");
-  fromOption->type_name("WHEN");
-  auto* toOption =
-      app.add_option("--to", to, "Write only the dump lines of commands before WHEN (not included)");
-  toOption->type_name("WHEN");
-  auto* deviceOption =
-      app.add_option("--device", deviceList,
-                     "Write only the register writes of these devices, numbered as the dump\n"
-                     "shows them (--device 0,2 for #00 and #02); wait, loop and end lines stay");
-  deviceOption->type_name("LIST");
-  auto* tagsOption =
-      app.add_flag("--tags", tags, "Add a section \"[ S98 Tag ]\" with the file's tag block in UTF-8");
-  auto* statsOption = app.add_flag("--stats", stats,
-                                   "Add a section \"[ Statistics ]\": commands, writes per device and port,\n"
-                                   "waits, duration, loop, key-on events per channel, registers written");
-  auto* jsonOption = app.add_flag("--json", json,
-                                  "Write JSON Lines instead of the text report, beside FILE as .jsonl\n"
-                                  "(or to OUT): the head, then one object per command");
-  // FM voices: the section, the section alone, the patch files.
-  auto* voicesOption = app.add_flag("--voices", voices,
-                                    "Add a section \"[ Voices ]\": each distinct FM voice keyed (@0, @1, ... per\n"
-                                    "chip family) as a parameter table, with the devices, channels, key-ons\n"
-                                    "and first and last time that use it");
-  auto* voicesOnlyOption = app.add_flag("--voices-only", voicesOnly,
-                                        "Like --voices, without the dump lines: the header sections, then the voices");
-  auto* voicesDirOption =
-      app.add_option("--voices-dir", voicesDir,
-                     "Also write the voices of each FILE into DIR as patch files: FILE.opm (VOPM bank),\n"
-                     "FILE.mml (PMD and MXDRV voice definitions), FILE_OPN@N.tfi, FILE_OPL@N.sbi");
-  voicesDirOption->type_name("DIR");
-  app.add_flag("--check", check,
-               "Write no report: list what a player may trip on in each FILE, one line per\n"
-               "finding with its offset, to standard output (or OUT); exit 1 if any is found");
-  // --state-at / --state-only: register state snapshots.
   std::vector<std::string> stateAt;
   bool stateOnly = false;
-  auto* stateAtOption = app.add_option("--state-at", stateAt,
-                                       "Add a section \"[ Chip State at ... ]\": every chip's registers after all\n"
-                                       "commands before WHEN (or loop, or end), decoded per channel and as the\n"
-                                       "value last written to each address; may be given several times");
-  stateAtOption->type_name("WHEN")->allow_extra_args(false);
-  auto* stateOnlyOption =
-      app.add_flag("--state-only", stateOnly, "With --state-at: leave out the dump section")->needs(stateAtOption);
-  app.add_option("FILE", files, "S98 files to convert")->required();
+  bool quiet = false;
+  bool recursive = false;
+  std::string progressText = "auto";
+  // What each option does is told by cli/help.cpp's text.
+  auto* verboseOption = app.add_flag("-v,--verbose", verbose);
+  app.add_flag("-f,--force", skipVersionCheck);
+  auto* notesOption = app.add_flag("--notes", notes);
+  auto* outputOption = app.add_option("-o,--output", output);
+  app.add_option("-j,--jobs", jobs)->check(CLI::Range(1u, 1024u));
+  auto* fromOption = app.add_option("--from", from);
+  auto* toOption = app.add_option("--to", to);
+  auto* deviceOption = app.add_option("--device", deviceList);
+  auto* tagsOption = app.add_flag("--tags", tags);
+  auto* statsOption = app.add_flag("--stats", stats);
+  auto* jsonOption = app.add_flag("--json", json);
+  auto* voicesOption = app.add_flag("--voices", voices);
+  auto* voicesOnlyOption = app.add_flag("--voices-only", voicesOnly);
+  auto* voicesDirOption = app.add_option("--voices-dir", voicesDir);
+  auto* stateAtOption = app.add_option("--state-at", stateAt)->allow_extra_args(false);
+  auto* stateOnlyOption = app.add_flag("--state-only", stateOnly)->needs(stateAtOption);
+  app.add_flag("--check", check);
+  app.add_flag("-q,--quiet", quiet);
+  app.add_flag("-r,--recursive", recursive);
+  app.add_option("--progress", progressText);
+  app.add_option("FILE", files)->required();
 
 #ifdef _WIN32
   // Windows gives main its arguments in the ANSI code page, which cannot spell every file name: take
@@ -267,8 +229,22 @@ int main(int argc, char** argv) {
 #endif
   tavrin::DumpSelection selection;
   std::vector<tavrin::StatePoint> statePoints;
+  tavrin::cli::ProgressMode progressMode = tavrin::cli::ProgressMode::Auto;
+  std::vector<tavrin::cli::BatchFile> batchFiles;
+  std::vector<std::string> emptyFolders;
   try {
     app.parse(argc, argv);
+    if (const auto mode = tavrin::cli::ParseProgressMode(progressText)) {
+      progressMode = *mode;
+    } else {
+      throw CLI::ValidationError("--progress",
+                                 "expected auto, always or never, not \"" + progressText + "\"");
+    }
+    batchFiles = tavrin::cli::ExpandArguments(files, recursive, emptyFolders);
+    if (std::string problem = tavrin::cli::StandardInputProblem(batchFiles, tavrin::cli::IsTerminal(stdin));
+        !problem.empty()) {
+      throw CLI::ValidationError("-", problem);
+    }
     if (check) {
       const CLI::Option* reportOptions[] = {verboseOption, notesOption,  fromOption,       toOption,
                                             deviceOption,  tagsOption,   statsOption,      jsonOption,
@@ -283,7 +259,7 @@ int main(int argc, char** argv) {
     if (outputOption->count() > 0 && output.empty()) {
       throw CLI::ValidationError("-o", "needs a file name (- for standard output)");
     }
-    if (!output.empty() && files.size() != 1 && !check) {
+    if (!output.empty() && batchFiles.size() != 1 && !check) {
       throw CLI::ValidationError("-o", "takes exactly one FILE (any number with --check)");
     }
     if (fromOption->count() > 0) selection.from = ParsePoint("--from", from);
@@ -308,14 +284,25 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
 
-  if (check) return RunChecks(files, output, skipVersionCheck) ? 0 : 1;
+  for (const std::string& folder : emptyFolders) {
+    std::fprintf(stderr, "tavrin: %s: no file under it has a name ending in .s98\n",
+                 tavrin::PrintableName(folder).c_str());
+  }
+  if (check) {
+    std::vector<std::string> arguments;
+    for (const auto& f : batchFiles) arguments.push_back(f.argument);
+    return RunChecks(arguments, output, skipVersionCheck) ? 0 : 1;
+  }
 
   std::vector<Job> batch;
-  for (const auto& f : files) {
+  for (const auto& f : batchFiles) {
     Job job;
-    job.input = tavrin::PathFromArgument(f);
+    job.input = tavrin::PathFromArgument(f.argument);
+    job.name = f.logName;
     if (!output.empty()) {
       job.output = tavrin::PathFromArgument(output);
+    } else if (f.argument == "-") {
+      job.output = "-";
     } else {
       job.output = json ? tavrin::JsonLinesPathFor(job.input) : tavrin::ReportPathFor(job.input);
     }
@@ -328,7 +315,16 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> refusals = tavrin::cli::RefusedReports(inputs, reports);
   for (std::size_t i = 0; i < batch.size(); ++i) batch[i].status = refusals[i];
-  std::FILE* log = tavrin::cli::ReportTakesStandardOutput(output) ? stderr : stdout;
+  // The log moves to standard error when a report takes standard output.
+  const bool reportToOutput =
+      std::any_of(batch.begin(), batch.end(), [](const Job& j) { return j.output == "-"; }) ||
+      tavrin::cli::ReportTakesStandardOutput(output);
+  std::FILE* log = reportToOutput ? stderr : stdout;
+  tavrin::cli::ProgressLine progress(
+      stderr, tavrin::cli::WantProgress(progressMode, tavrin::cli::IsTerminal(stderr),
+                                        reportToOutput && tavrin::cli::IsTerminal(stdout)));
+  for (const auto& f : batchFiles) progress.Add(f.logName, tavrin::cli::InputSize(f.argument));
+  tavrin::cli::BatchLog batchLog(log, quiet, progress);
   const tavrin::ConversionOptions options{
       .verbose = verbose || notes,
       .skipVersionCheck = skipVersionCheck,
@@ -341,7 +337,10 @@ int main(int argc, char** argv) {
       .stateAt = statePoints,
       .stateOnly = stateOnly,
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
-  const bool converted = RunJobs(batch, options, jobs, log);
+  progress.Start();
+  const bool converted = RunJobs(batch, options, jobs, batchLog, progress);
+  progress.Stop();
   const bool patched = voicesDir.empty() || WriteVoiceFiles(batch, options, voicesDir, log);
+  batchLog.Summary();
   return converted && patched && !tavrin::cli::LogLost(log) ? 0 : 1;
 }

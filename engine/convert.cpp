@@ -46,6 +46,7 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
                            const ConversionOptions& options) {
   InputFile file;
+  file.CountReadsInto(options.bytesRead);
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
   ByteReader in(file);
   S98Info info;

@@ -1,6 +1,7 @@
 // The engine's entry points: one S98 file in, one report out, a status text back; the file checks.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -14,7 +15,7 @@
 
 namespace tavrin {
 
-// Converts `input` into the report at `output` ("-" means standard output). The report is written
+// Converts `input` ("-" means standard input) into the report at `output` ("-" means standard output). The report is written
 // to a temporary file beside `output` and renamed over it only when complete, so a failed
 // conversion leaves an existing report as it was. Returns "" or one of the status texts.
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,

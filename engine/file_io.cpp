@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>  // std::getenv
 #include <charconv>
 #include <chrono>
 #include <random>
@@ -127,6 +128,18 @@ InputFile::~InputFile() {
 }
 
 bool InputFile::Open(const fs::path& path) {
+  // Standard input is read through a descriptor of its own, so closing it leaves descriptor 0 alone;
+  // whatever feeds it was there before the program started, so it is read as it comes.
+  if (path == "-") {
+    fd_ = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode))) {
+      ::close(fd_);
+      fd_ = -1;
+    }
+    if (fd_ >= 0) SpoolIfUnseekable();
+    return fd_ >= 0;
+  }
   // Without O_NONBLOCK a fifo with no writer, or a device waiting for a carrier, would hold the
   // open for ever; the flag is cleared again once the file is known to be worth reading.
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -154,7 +167,49 @@ bool InputFile::Open(const fs::path& path) {
     fd_ = -1;
     return false;
   }
+  SpoolIfUnseekable();
   return true;
+}
+
+// Input that cannot go back (a pipe, a terminal, a socket) is copied whole into a file without a name
+// first: the tag block, a long wait count or a cut write can then be read again exactly as from the
+// file on disk, and memory stays what it is for any file. A copy that fails is a read error.
+void InputFile::SpoolIfUnseekable() {
+  if (::lseek(fd_, 0, SEEK_CUR) >= 0) return;
+  const char* folder = std::getenv("TMPDIR");
+  if (folder == nullptr || *folder == '\0') folder = "/tmp";
+  int copy = -1;
+#ifdef O_TMPFILE
+  copy = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+#endif
+  if (copy < 0) {
+    std::string name = std::string(folder) + "/tavrin-input-XXXXXX";
+    copy = ::mkostemp(name.data(), O_CLOEXEC);
+    if (copy >= 0) ::unlink(name.c_str());
+  }
+  bool ok = copy >= 0;
+  if (ok && hasPending_) ok = ::write(copy, &pending_, 1) == 1;
+  hasPending_ = false;
+  std::vector<std::uint8_t> block(ByteReader::kBlockSize);
+  while (ok) {
+    const ssize_t got = ::read(fd_, block.data(), block.size());
+    if (got == 0) break;
+    if (got < 0) {
+      ok = errno == EINTR;
+      continue;
+    }
+    if (counter_ != nullptr) counter_->fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+    for (ssize_t done = 0; ok && done < got;) {
+      const ssize_t put = ::write(copy, block.data() + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      ok = put > 0;
+      done += put > 0 ? put : 0;
+    }
+  }
+  ::close(fd_);
+  fd_ = copy;
+  counter_ = nullptr;  // the input was counted as it came in
+  if (!ok || ::lseek(fd_, 0, SEEK_SET) != 0) failed_ = true;
 }
 
 std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
@@ -165,6 +220,9 @@ std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
   }
   for (;;) {
     const ssize_t got = ::read(fd_, dest, size);
+    if (got > 0 && counter_ != nullptr) {
+      counter_->fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+    }
     if (got >= 0) return static_cast<std::size_t>(got);
     if (errno != EINTR) {
       failed_ = true;

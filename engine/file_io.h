@@ -1,6 +1,7 @@
 // The files of one conversion: the input read in blocks, the report written to a temporary file and renamed.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -21,16 +22,23 @@ class InputFile final : public ByteSource {
 
   // False when the path cannot be read as a file; a folder counts as such (Linux opens folders), and
   // so does a pipe that no program writes to: nothing here ever waits for a writer to come.
+  // "-" is standard input.
   bool Open(const std::filesystem::path& path);
+  // Every block read from now on is added to `counter` (none when null); set it before Open to count
+  // input that is copied aside as it arrives.
+  void CountReadsInto(std::atomic<std::uint64_t>* counter) { counter_ = counter; }
   std::size_t ReadSome(std::uint8_t* dest, std::size_t size) override;
   bool SeekTo(std::uint64_t offset) override;
   bool Failed() const override { return failed_; }
 
  private:
+  void SpoolIfUnseekable();
+
   int fd_ = -1;
   bool failed_ = false;
   bool hasPending_ = false;  // a byte read to find out whether a pipe has a writer
   std::uint8_t pending_ = 0;
+  std::atomic<std::uint64_t>* counter_ = nullptr;
 };
 
 // The report on its way to disk. A regular file (or a new one) is written under a temporary name

@@ -62,7 +62,13 @@ InputFile::~InputFile() {
 
 bool InputFile::Open(const fs::path& path) {
   // A folder does not open this way, so "cannot be read as a file" needs no check of its own here.
-  fd_ = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  // Standard input is read through a descriptor of its own, in binary mode whatever the console's is.
+  if (path == L"-") {
+    fd_ = ::_dup(::_fileno(stdin));
+    if (fd_ >= 0) ::_setmode(fd_, _O_BINARY);
+  } else {
+    fd_ = ::_wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+  }
   if (fd_ < 0) return false;
   struct _stat64 st {};
   if (::_fstat64(fd_, &st) != 0 || (st.st_mode & _S_IFMT) == _S_IFDIR) {
@@ -76,6 +82,9 @@ bool InputFile::Open(const fs::path& path) {
 std::size_t InputFile::ReadSome(std::uint8_t* dest, std::size_t size) {
   const int got = ::_read(fd_, dest, static_cast<unsigned>(size < kMaxChunk ? size : kMaxChunk));
   if (got < 0) failed_ = true;
+  if (got > 0 && counter_ != nullptr) {
+    counter_->fetch_add(static_cast<std::uint64_t>(got), std::memory_order_relaxed);
+  }
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

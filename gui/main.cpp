@@ -1,16 +1,48 @@
 // tavrin-gui: the window that converts dropped S98 files into text reports beside them.
 #include <QStringList>
 
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <system_error>
 #include <vector>
+#include <string_view>
 
 #include "gui/tavrin_application.h"
 #include "engine/process_guard.h"
 #include "gui/tavrin_main.h"
 
+namespace {
+
+constexpr const char* kHelp = R"(Usage: tavrin-gui [FILE...]
+       tavrin-gui -h|--help
+       tavrin-gui --version
+
+Opens the Tavrin window. Every file dropped on it is converted into a text
+report beside it, with the extension replaced by .txt, and its list logs the
+file's name and "-> ok" or "-> " and the reason it failed. The check boxes -v
+(annotate every register write) and -f (accept any S98 version) apply to the
+files that follow. FILEs named here are converted as if dropped on the window
+once it is shown.
+
+The same conversions from a terminal or a script: tavrin --help.
+)";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so they need no display and open no window.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-h" || argument == "--help") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (argument == "--version") {
+      std::puts("tavrin-gui " TAVRIN_VERSION);
+      return 0;
+    }
+  }
   tavrin::GuardStandardDescriptors();
   tavrin::RemoveTemporaryReportsOnSignals();
   tavrin::TavrinApplication app(argc, argv);

@@ -15,6 +15,9 @@ expected=(
   "$mandir/man1/tavrin.1.gz"
   "$datadir/mime/packages/tavrin.xml"
   "$datadir/doc/tavrin/README.md"
+  "$datadir/doc/tavrin/copyright"
+  "$datadir/doc/tavrin/changelog.Debian.gz"
+  "$datadir/bash-completion/completions/tavrin"
 )
 if [ "$gui" = gui ]; then
   expected+=(

@@ -10,9 +10,9 @@ help="$("$tavrin" --help)"
 section="$(sed -n '/^\.SH OPTIONS/,/^\.SH /p' "$page" | awk '/^\.TP/ { if (getline > 0) print }')"
 [ -n "$section" ] || { echo "$page has no items under OPTIONS"; exit 1; }
 
-# Option names as --help prints them at the start of a line: "  -v,--verbose", "  --notes".
-mapfile -t options < <(grep -oE '^  -[A-Za-z0-9-]+(,--?[A-Za-z0-9-]+)*' <<<"$help" |
-                         tr ',' '\n' | sed 's/^ *//')
+# Option names as --help prints them at the start of a line: "  -v, --verbose", "      --notes".
+mapfile -t options < <(grep -oE '^ {2,6}-[A-Za-z0-9-]+(, --[A-Za-z0-9-]+)?' <<<"$help" |
+                         sed 's/, /\n/' | sed 's/^ *//')
 ((${#options[@]})) || { echo "found no options in the output of $tavrin --help"; exit 1; }
 
 missing=()

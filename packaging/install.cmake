@@ -1,6 +1,11 @@
 # GNU-layout installation and the Debian package: programs, manuals, desktop entry, icon, S98 MIME type.
 include(GNUInstallDirs)
 
+# Who answers for the package: its Maintainer field, the changelog's signature and the copyright file's
+# contact. Set it to the real person or list when packaging for others (-DTAVRIN_MAINTAINER=...).
+set(TAVRIN_MAINTAINER "The Tavrin developers <tavrin@example.org>" CACHE STRING
+    "Name and e-mail address of the package maintainer")
+
 set(TAVRIN_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TAVRIN_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${TAVRIN_PACKAGING_OUT})
@@ -37,24 +42,61 @@ if(TARGET tavrin-gui)
   list(APPEND tavrin_manpages tavrin-gui)
 endif()
 find_program(TAVRIN_GZIP gzip)
+# Appends to `list` the file to install for `file` of the packaging output: its gzip -9n copy, or the
+# file itself where gzip is missing.
+function(tavrin_compressed file list)
+  if(TAVRIN_GZIP)
+    add_custom_command(
+      OUTPUT ${file}.gz
+      COMMAND ${CMAKE_COMMAND} -DGZIP=${TAVRIN_GZIP} -DINPUT=${file} -DOUTPUT=${file}.gz
+              -P ${TAVRIN_PACKAGING_DIR}/compress.cmake
+      DEPENDS ${file} ${TAVRIN_PACKAGING_DIR}/compress.cmake
+      COMMENT "Compressing ${file}"
+      VERBATIM)
+    set(${list} ${${list}} ${file}.gz PARENT_SCOPE)
+  else()
+    set(${list} ${${list}} ${file} PARENT_SCOPE)
+  endif()
+endfunction()
 set(tavrin_manpage_files)
 foreach(page IN LISTS tavrin_manpages)
   configure_file(${TAVRIN_PACKAGING_DIR}/${page}.1 ${TAVRIN_PACKAGING_OUT}/${page}.1 @ONLY)
-  if(TAVRIN_GZIP)
-    add_custom_command(
-      OUTPUT ${TAVRIN_PACKAGING_OUT}/${page}.1.gz
-      COMMAND ${CMAKE_COMMAND} -DGZIP=${TAVRIN_GZIP} -DINPUT=${TAVRIN_PACKAGING_OUT}/${page}.1
-              -DOUTPUT=${TAVRIN_PACKAGING_OUT}/${page}.1.gz -P ${TAVRIN_PACKAGING_DIR}/compress-manpage.cmake
-      DEPENDS ${TAVRIN_PACKAGING_OUT}/${page}.1 ${TAVRIN_PACKAGING_DIR}/compress-manpage.cmake
-      COMMENT "Compressing the manual page ${page}.1"
-      VERBATIM)
-    list(APPEND tavrin_manpage_files ${TAVRIN_PACKAGING_OUT}/${page}.1.gz)
-  else()
-    list(APPEND tavrin_manpage_files ${TAVRIN_PACKAGING_OUT}/${page}.1)
-  endif()
+  tavrin_compressed(${TAVRIN_PACKAGING_OUT}/${page}.1 tavrin_manpage_files)
 endforeach()
-add_custom_target(tavrin_manpages ALL DEPENDS ${tavrin_manpage_files})
 install(FILES ${tavrin_manpage_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# Bash completion, where bash-completion loads it from when `tavrin` is first completed.
+install(FILES ${TAVRIN_PACKAGING_DIR}/tavrin.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tavrin)
+
+# The copyright file in Debian's machine-readable format, made from LICENSE: its copyright line, then
+# its permission text as the licence paragraph (lines indented by one space, empty lines as " .").
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE tavrin_license)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE
+             ${TAVRIN_PACKAGING_DIR}/copyright.in ${TAVRIN_PACKAGING_DIR}/changelog.Debian.in)
+if(NOT tavrin_license MATCHES "Copyright \\(c\\) ([^\n]+)\n\n")
+  message(FATAL_ERROR "LICENSE has no line \"Copyright (c) YEAR HOLDER\" followed by an empty line")
+endif()
+set(TAVRIN_COPYRIGHT "${CMAKE_MATCH_1}")
+string(FIND "${tavrin_license}" "${CMAKE_MATCH_0}" tavrin_at)
+string(LENGTH "${CMAKE_MATCH_0}" tavrin_length)
+math(EXPR tavrin_at "${tavrin_at} + ${tavrin_length}")
+string(SUBSTRING "${tavrin_license}" ${tavrin_at} -1 tavrin_license)
+string(STRIP "${tavrin_license}" tavrin_license)
+string(REPLACE "\n\n" "\n.\n" tavrin_license "${tavrin_license}")
+string(REPLACE "\n" "\n " TAVRIN_LICENSE_TEXT " ${tavrin_license}")
+# The templates' first line says what they are; the installed files start after it.
+foreach(template copyright changelog.Debian)
+  file(READ ${TAVRIN_PACKAGING_DIR}/${template}.in tavrin_text)
+  string(REGEX REPLACE "^#[^\n]*\n" "" tavrin_text "${tavrin_text}")
+  file(CONFIGURE OUTPUT ${TAVRIN_PACKAGING_OUT}/${template} CONTENT "${tavrin_text}" @ONLY)
+endforeach()
+install(FILES ${TAVRIN_PACKAGING_OUT}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(tavrin_changelog_files)
+tavrin_compressed(${TAVRIN_PACKAGING_OUT}/changelog.Debian tavrin_changelog_files)
+install(FILES ${tavrin_changelog_files} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+add_custom_target(tavrin_manpages ALL DEPENDS ${tavrin_manpage_files} ${tavrin_changelog_files})
 
 # The desktop: a launcher for the window, its icon, and S98 files known by type, so a file manager
 # offers the window for them and files can be dropped on the launcher.
@@ -98,8 +140,13 @@ if(TAVRIN_BUILD_TESTS)
            COMMAND ${TAVRIN_PACKAGING_DIR}/check-install.sh ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_BINDIR}
                    ${CMAKE_INSTALL_MANDIR} ${CMAKE_INSTALL_DATADIR}
                    $<IF:$<TARGET_EXISTS:tavrin-gui>,gui,nogui>)
+  add_test(NAME packaging_bash_completion
+           COMMAND ${TAVRIN_PACKAGING_DIR}/check-completion.sh ${TAVRIN_PACKAGING_DIR}/tavrin.bash-completion)
   set_tests_properties(packaging_manpage packaging_desktop_entry packaging_mime_type packaging_install_tree
-                       PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+                       packaging_bash_completion PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  add_test(NAME packaging_deb COMMAND ${TAVRIN_PACKAGING_DIR}/check-deb.sh ${CMAKE_BINARY_DIR} ${TAVRIN_MAINTAINER})
+  # cpack stages the whole install tree and lintian reads it all: allow them time on a busy machine.
+  set_tests_properties(packaging_deb PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600 RUN_SERIAL ON)
 endif()
 
 # The Debian package: cpack -G DEB in the build folder (make package).
@@ -107,7 +154,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavrin)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tavrin")
-set(CPACK_PACKAGE_CONTACT "Tavrin developers <tavrin@example.org>")
+set(CPACK_PACKAGE_CONTACT "${TAVRIN_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAVRIN_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "S98 sound log to text report converter")
 set(CPACK_PACKAGE_DESCRIPTION
     "Tavrin turns S98 sound logs - timed register writes to Yamaha FM chips (OPN,
@@ -120,7 +168,6 @@ It comes as a command-line program, tavrin, and a window that converts the
 files dropped on it, tavrin-gui.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

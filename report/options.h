@@ -1,6 +1,7 @@
 // What a conversion is asked to show: the options as typed, and the plan of one walk derived from them once.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct ConversionOptions {
   std::vector<StatePoint> stateAt{};  // --state-at: register state snapshots, after the dump and statistics
   bool stateOnly = false;           // --state-only: the snapshots without the dump section
   ReportFormat format = ReportFormat::Text;
+  // Grows by every block of input read, so another thread can show how far the conversion has got.
+  std::atomic<std::uint64_t>* bytesRead = nullptr;
 };
 
 // What one walk does, decided once from the options; the writers and sections read this, never the

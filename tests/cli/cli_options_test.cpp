@@ -37,8 +37,9 @@ TEST_F(CliOptionsTest, HelpListsEveryOption) {
   const Outcome r = Tavrin("--help");
   EXPECT_EQ(r.exitCode, 0);
   for (const char* option :
-       {"-v,--verbose", "-f,--force", "--notes", "-o,--output OUT", "-j,--jobs", "--from WHEN", "--to WHEN",
-        "--device LIST", "--tags", "--stats", "--json", "--check", "--state-at WHEN", "--state-only", "1200t", "0x1a2b"}) {
+       {"-v, --verbose", "-f, --force", "--notes", "-o, --output OUT", "-j, --jobs N", "--from WHEN", "--to WHEN",
+        "--device LIST", "--tags", "--stats", "--json", "--check", "--state-at WHEN", "--state-only", "--voices",
+        "--voices-only", "--voices-dir DIR", "1200t", "0x1a2b"}) {
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   }
 }

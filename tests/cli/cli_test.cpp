@@ -44,7 +44,8 @@ TEST_F(CliTest, OutcomesInArgumentOrderAndExitStatus) {
             "short.s98\n-> File read error.\n"
             "folder.s98\n-> File open error.\n"
             "missing.s98\n-> File open error.\n"
-            "b.s98\n-> ok\n");
+            "b.s98\n-> ok\n"
+            "5 files: 2 ok, 3 failed\n");
   EXPECT_TRUE(fs::exists(dir_ / "b.txt"));
   EXPECT_FALSE(fs::exists(dir_ / "short.txt"));
 }
@@ -57,6 +58,7 @@ TEST_F(CliTest, ParallelBatchKeepsOrderAndReports) {
     args += " " + name;
     expected += name + "\n-> " + (i % 7 == 3 ? "This is not S98 format." : "ok") + "\n";
   }
+  expected += "40 files: 34 ok, 6 failed\n";
   for (const char* jobs : {"-j 1", "-j 2", "-j 8"}) {
     const Outcome r = Tavrin(std::string(jobs) + " -v" + args);
     EXPECT_EQ(r.out, expected) << jobs;

@@ -130,13 +130,14 @@ TEST_F(HostileUseTest, ReportsOfOneBatchNeverCollide) {
   const std::string clash = "-> Report clashes with another file of this batch.\n";
   const BatchCase cases[] = {
       {"one stem, three extensions", {"a.s98", "a.xyz", "a.S98"}, "-j 2 a.s98 a.xyz a.S98",
-       "a.s98\n-> ok\na.xyz\n" + clash + "a.S98\n" + clash, ""},
+       "a.s98\n-> ok\na.xyz\n" + clash + "a.S98\n" + clash + "3 files: 1 ok, 2 failed\n", ""},
       {"report is a later input", {"a.s98", "a.txt"}, "a.s98 a.txt",
-       "a.s98\n" + clash + "a.txt\n-> Input and output are the same file.\n", "a.txt"},
+       "a.s98\n" + clash + "a.txt\n-> Input and output are the same file.\n2 files: 0 ok, 2 failed\n", "a.txt"},
       {"report is an earlier input", {"a.txt", "a.s98"}, "-j 2 a.txt a.s98",
-       "a.txt\n-> Input and output are the same file.\na.s98\n" + clash, "a.txt"},
-      {"one file twice", {"a.s98"}, "a.s98 ./a.s98", "a.s98\n-> ok\na.s98\n" + clash, ""},
-      {"JSON lines", {"a.s98", "a.S98"}, "--json a.s98 a.S98", "a.s98\n-> ok\na.S98\n" + clash, ""},
+       "a.txt\n-> Input and output are the same file.\na.s98\n" + clash + "2 files: 0 ok, 2 failed\n", "a.txt"},
+      {"one file twice", {"a.s98"}, "a.s98 ./a.s98", "a.s98\n-> ok\na.s98\n" + clash + "2 files: 1 ok, 1 failed\n", ""},
+      {"JSON lines", {"a.s98", "a.S98"}, "--json a.s98 a.S98", "a.s98\n-> ok\na.S98\n" + clash + "2 files: 1 ok, 1 failed\n",
+       ""},
   };
   for (const BatchCase& c : cases) {
     SCOPED_TRACE(c.label);
@@ -235,7 +236,8 @@ TEST_F(HostileUseTest, HostileNamesAndArguments) {
   Put("a\nb\x1b[31m.s98", "S98");
   Put("c\\d\r.s98", "S98");
   Outcome r = Tavrin("\"$(printf 'a\\nb\\033[31m.s98')\" \"$(printf 'c\\\\d\\r.s98')\"");
-  EXPECT_EQ(r.out, "a\\nb\\x1b[31m.s98\n-> File read error.\nc\\\\d\\r.s98\n-> File read error.\n");
+  EXPECT_EQ(r.out,
+            "a\\nb\\x1b[31m.s98\n-> File read error.\nc\\\\d\\r.s98\n-> File read error.\n2 files: 0 ok, 2 failed\n");
   r = Tavrin("--check \"$(printf 'a\\nb\\033[31m.s98')\"");
   EXPECT_EQ(r.out, "a\\nb\\x1b[31m.s98: File read error.\n");
 

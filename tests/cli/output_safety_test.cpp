@@ -345,7 +345,7 @@ TEST_F(OutputSafetyTest, WriteErrorsOnDevicesAndStandardOutput) {
   fs::create_symlink("/dev/full", work_ / "big.txt");
   Outcome r = Run({{"-j", "2", "-v", "a.s98", "big.s98", "c.s98"}});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.out, "a.s98\n-> ok\nbig.s98\n-> File write error.\nc.s98\n-> ok\n");
+  EXPECT_EQ(r.out, "a.s98\n-> ok\nbig.s98\n-> File write error.\nc.s98\n-> ok\n3 files: 2 ok, 1 failed\n");
   EXPECT_TRUE(fs::is_symlink(work_ / "big.txt"));
   EXPECT_TRUE(fs::exists(work_ / "a.txt"));
   EXPECT_TRUE(fs::exists(work_ / "c.txt"));
@@ -471,8 +471,8 @@ TEST_F(OutputSafetyTest, FifoWithNobodyAtTheOtherEndIsRefused) {
     std::string log;
   };
   const FifoCase cases[] = {
-      {"input", "first.s98", "first.s98\n-> File open error.\nafter.s98\n-> ok\n"},
-      {"report", "first.txt", "first.s98\n-> File open error(out).\nafter.s98\n-> ok\n"},
+      {"input", "first.s98", "first.s98\n-> File open error.\nafter.s98\n-> ok\n2 files: 1 ok, 1 failed\n"},
+      {"report", "first.txt", "first.s98\n-> File open error(out).\nafter.s98\n-> ok\n2 files: 1 ok, 1 failed\n"},
   };
   for (const FifoCase& c : cases) {
     SCOPED_TRACE(c.label);
