@@ -36,6 +36,7 @@ struct Job {
   std::filesystem::path output;
   std::string name;    // as the log shows it
   std::string status;  // before the run: a refusal that stands instead of converting; after: the outcome
+  std::string notice;  // a conversion that selected nothing says so here
   bool done = false;
 };
 
@@ -52,6 +53,7 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
       if (status.empty()) {
         tavrin::ConversionOptions fileOptions = options;
         fileOptions.bytesRead = &progress.File(i).bytesRead;
+        fileOptions.notice = &jobs[i].notice;
         status = tavrin::ConvertS98File(jobs[i].input, jobs[i].output, fileOptions);
       }
       progress.File(i).done.store(true, std::memory_order_release);
@@ -77,6 +79,10 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
     finished.wait(lock, [&] { return job.done; });
     lock.unlock();
     log.Outcome(job.name, job.status);
+    // A warning, not a failure: the report is written, and says as much by its empty dump.
+    if (job.status.empty() && !job.notice.empty()) {
+      std::fprintf(stderr, "tavrin: %s: %s\n", job.name.c_str(), job.notice.c_str());
+    }
     allOk = allOk && job.status.empty();
   }
   for (auto& t : threads) t.join();
@@ -103,18 +109,28 @@ bool RunChecks(const std::vector<std::string>& files, const std::string& output,
     return false;
   }
   tavrin::ReportSink sink(listing);
-  bool clean = true;
+  std::size_t clean = 0, withFindings = 0, refused = 0, findingsInAll = 0;
   for (const auto& f : files) {
     std::vector<tavrin::CheckFinding> findings;
     const std::string status = tavrin::CheckS98File(tavrin::PathFromArgument(f), skipVersionCheck, findings);
     tavrin::WriteCheckLines(sink, tavrin::PrintableName(f), status, findings);
-    clean = clean && status.empty() && findings.empty();
+    if (!status.empty()) {
+      ++refused;
+    } else if (!findings.empty()) {
+      ++withFindings;
+      findingsInAll += findings.size();
+    } else {
+      ++clean;
+    }
   }
   if (const std::string status = tavrin::CommitStatus(listing, sink.Flush()); !status.empty()) {
     std::fprintf(stderr, "%s\n-> %s\n", tavrin::cli::LogName(target).c_str(), status.c_str());
     return false;
   }
-  return clean;
+  // The listing holds only findings; how the run went is said once, beside it.
+  std::fprintf(stderr, "%zu %s checked: %zu clean, %zu with findings (%zu in all), %zu refused\n", files.size(),
+               files.size() == 1 ? "file" : "files", clean, withFindings, findingsInAll, refused);
+  return clean == files.size();
 }
 
 // --voices-dir: after the conversions, the patch files of every FILE that converted. A FILE whose

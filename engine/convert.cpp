@@ -1,6 +1,8 @@
 // ConvertS98File: open, read the head, choose the writer, walk, commit.
 #include "engine/convert.h"
 
+#include <cstdio>  // std::snprintf
+
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
@@ -29,10 +31,31 @@ std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&&
   return ResolveWindow(options.selection, rate, window);
 }
 
+// What the user is told when the selection finds nothing in this file: devices it does not have,
+// or a range without a command. Empty when something was selected.
+std::string NothingSelected(const ConversionOptions& options, const S98Info& info, bool anyShown) {
+  std::string notice;
+  if (options.selection.deviceFilter) {
+    const DeviceTable devices = DeviceTableOf(info);
+    for (int d = 0; d < kDeviceIndexCount; ++d) {
+      if (!options.selection.devices[static_cast<std::size_t>(d)] || devices.Find(d) != nullptr) continue;
+      char device[8];
+      std::snprintf(device, sizeof device, "#%02d", d);
+      notice += std::string(notice.empty() ? "" : ", ") + device;
+    }
+    if (!notice.empty()) notice = "--device: the file has no device " + notice;
+  }
+  if (!anyShown) {
+    notice += std::string(notice.empty() ? "" : "; ") + "the selection holds no command of the dump";
+  }
+  return notice;
+}
+
 void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_view fileName,
            const ConversionOptions& options, const DumpWindow& window) {
   const WalkPlan plan(options);
-  WriteReport(out, ReportInput{in, info, fileName, plan, window}, options.format);
+  const bool anyShown = WriteReport(out, ReportInput{in, info, fileName, plan, window}, options.format);
+  if (options.notice != nullptr) *options.notice = NothingSelected(options, info, anyShown);
 }
 
 }  // namespace

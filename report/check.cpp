@@ -40,6 +40,21 @@ bool HasTwoPorts(std::uint32_t type) {
   return family != nullptr && family->Ports(type) > 1;
 }
 
+// A type code as the device table numbers it; a code outside the table in hexadecimal, and as its
+// four bytes in file order where they are all printable (players of other chips write tags such as
+// "SCC " there).
+std::string TypeCodeText(std::uint32_t type) {
+  if (type < kDeviceTypeCount) return std::to_string(type);
+  std::string text = Hex8(type);
+  std::string chars;
+  for (int i = 0; i < 4; ++i) {
+    const auto c = static_cast<char>((type >> (8 * i)) & 0xFFu);
+    if (c < 0x20 || c > 0x7E) return text;
+    chars += c;
+  }
+  return text + " \"" + chars + "\"";
+}
+
 std::string Plural(std::uint64_t count, std::string_view one, std::string_view many) {
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
@@ -274,7 +289,7 @@ class Checker {
       }
       if (NamesNoChip(info->type)) {
         Add(use.firstWrite, Plural(use.writes, "write", "writes") + " to device " + device + " of type " +
-                                std::to_string(info->type) + " " + std::string(DeviceName(info->type)) +
+                                TypeCodeText(info->type) + " " + std::string(DeviceName(info->type)) +
                                 ", which names no chip");
         continue;
       }

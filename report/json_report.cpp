@@ -146,7 +146,7 @@ class JsonWriter {
 
 }  // namespace
 
-void WriteJsonReport(ReportSink& out, const ReportInput& input) {
+bool WriteJsonReport(ReportSink& out, const ReportInput& input) {
   WriteJsonLine(out, HeadObject(input));
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
@@ -158,6 +158,7 @@ void WriteJsonReport(ReportSink& out, const ReportInput& input) {
     Walk(walker, ctx, input.window, writer);
   }
   for (const auto& section : ctx.sections) section->WriteJson(out);
+  return ctx.anyShown || !input.plan.selective;
 }
 
 }  // namespace tavrin

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "report/selection.h"
@@ -29,6 +30,9 @@ struct ConversionOptions {
   ReportFormat format = ReportFormat::Text;
   // Grows by every block of input read, so another thread can show how far the conversion has got.
   std::atomic<std::uint64_t>* bytesRead = nullptr;
+  // Where a conversion that succeeds but selects nothing says so (--device naming a device the file
+  // lacks, a --from/--to range without a command); null: not said.
+  std::string* notice = nullptr;
 };
 
 // What one walk does, decided once from the options; the writers and sections read this, never the

@@ -21,8 +21,8 @@ const ReportWriter& WriterFor(ReportFormat format) {
   return kReportWriters[0];
 }
 
-void WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format) {
-  WriterFor(format).Write(out, input);
+bool WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format) {
+  return WriterFor(format).Write(out, input);
 }
 
 }  // namespace tavrin

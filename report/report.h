@@ -24,17 +24,19 @@ struct ReportInput {
 struct ReportWriter {
   ReportFormat format;
   std::string_view extension;  // ".txt", ".jsonl"
-  void (*Write)(ReportSink& out, const ReportInput& input);
+  // Returns whether any command fell inside the selection (always true without one).
+  bool (*Write)(ReportSink& out, const ReportInput& input);
 };
 
 // The writer of a format (every ReportFormat has one).
 const ReportWriter& WriterFor(ReportFormat format);
 
 // Writes the report of `input` in `format`.
-void WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format);
+// Returns whether any command fell inside --from/--to and --device (always true without them).
+bool WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format);
 
 // The writers, one per format.
-void WriteTextReport(ReportSink& out, const ReportInput& input);
-void WriteJsonReport(ReportSink& out, const ReportInput& input);
+bool WriteTextReport(ReportSink& out, const ReportInput& input);
+bool WriteJsonReport(ReportSink& out, const ReportInput& input);
 
 }  // namespace tavrin

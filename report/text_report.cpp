@@ -59,7 +59,7 @@ class TextWriter {
 
 }  // namespace
 
-void WriteTextReport(ReportSink& out, const ReportInput& input) {
+bool WriteTextReport(ReportSink& out, const ReportInput& input) {
   WriteInformationSection(out, input.info, input.fileName);
   if (input.plan.tags) WriteTagSection(out, ReadTagBlock(input.in, input.info.header));
   WriteDeviceList(out, input.info);
@@ -74,6 +74,7 @@ void WriteTextReport(ReportSink& out, const ReportInput& input) {
     Walk(walker, ctx, input.window, writer);
   }
   for (const auto& section : ctx.sections) section->WriteText(out);
+  return ctx.anyShown || !input.plan.selective;
 }
 
 }  // namespace tavrin

@@ -50,6 +50,7 @@ class WalkContext {
   std::unique_ptr<RegisterModel> model;
   std::vector<std::unique_ptr<ReportSection>> sections;
   bool wholeStream = false;  // a section follows the stream past the --to bound
+  bool anyShown = false;     // a command's line was shown (or would be, for a writer of sections only)
 
  private:
   // Takes whatever it is given and keeps none of it.
@@ -99,6 +100,7 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     }
     for (const auto& section : ctx.sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
     if (shown) {
+      ctx.anyShown = true;
       writer.Line(cmd, effect, ticksBefore);
     } else {
       ctx.TrackHidden(cmd);
