@@ -9,11 +9,13 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine/convert.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
+#include "report/roll.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -134,6 +136,35 @@ bool WriteVoiceFiles(const std::vector<Job>& jobs, const tavrin::ConversionOptio
   return allOk;
 }
 
+// --midi / --roll: instead of reports, the notes as played of every FILE as a MIDI file or a piano
+// roll (beside FILE, or OUT). Logged as the conversions are, with one line per channel that played.
+bool WriteMusicFiles(const std::vector<std::string>& files, const std::string& output, bool midi, bool roll,
+                     double rollScale, const tavrin::ConversionOptions& options, std::FILE* log) {
+  bool allOk = true;
+  for (const auto& f : files) {
+    const std::filesystem::path input = tavrin::PathFromArgument(f);
+    const std::string name = std::filesystem::path(tavrin::FileNamePart(input)).string();
+    for (const auto& [wanted, kind, extension] : {std::tuple{midi, tavrin::MusicFile::Midi, ".mid"},
+                                                  std::tuple{roll, tavrin::MusicFile::Roll, ".svg"}}) {
+      if (!wanted) continue;
+      const std::filesystem::path target =
+          output.empty() ? tavrin::ReportPathWithExtension(input, extension) : tavrin::PathFromArgument(output);
+      std::string summary;
+      const std::string status = tavrin::WriteS98Music(input, target, kind, options, rollScale, summary);
+      std::fprintf(log, "%s\n-> %s\n", name.c_str(), status.empty() ? "ok" : status.c_str());
+      if (kind == tavrin::MusicFile::Midi || !midi) {
+        for (std::size_t at = 0, next; at < summary.size(); at = next + 1) {
+          next = summary.find('\n', at);
+          std::fprintf(log, "   %s\n", summary.substr(at, next - at).c_str());
+        }
+      }
+      allOk = allOk && status.empty();
+    }
+  }
+  std::fflush(log);
+  return allOk;
+}
+
 // WHEN of --from/--to, or a usage error that says what was expected.
 tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text) {
   const auto point = tavrin::ParseDumpPoint(text);
@@ -233,6 +264,22 @@ int main(int argc, char** argv) {
   stateAtOption->type_name("WHEN")->allow_extra_args(false);
   auto* stateOnlyOption =
       app.add_flag("--state-only", stateOnly, "With --state-at: leave out the dump section")->needs(stateAtOption);
+  // --midi / --roll: the notes as played, instead of the report.
+  bool midi = false;
+  bool roll = false;
+  double rollScale = tavrin::kDefaultRollScale;
+  app.add_flag("--midi", midi,
+                                  "Write no report: write the notes as played as a Standard MIDI File beside\n"
+                                  "FILE as .mid (or to OUT), one track per chip channel; honours --from, --to\n"
+                                  "and --device; prints the notes and bends of each channel");
+  auto* rollOption = app.add_flag("--roll", roll,
+                                  "Write no report: draw the notes as played as an SVG piano roll beside FILE\n"
+                                  "as .svg (or to OUT); honours --from, --to and --device");
+  auto* rollScaleOption =
+      app.add_option("--roll-scale", rollScale, "Pixels per second of the piano roll (default 50)")
+          ->check(CLI::Range(1.0, 2000.0))
+          ->needs(rollOption);
+  rollScaleOption->type_name("PX");
   app.add_option("FILE", files, "S98 files to convert")->required();
 
 #ifdef _WIN32
@@ -275,6 +322,18 @@ int main(int argc, char** argv) {
                                      "writes no report, so it cannot be combined with " + other->get_name());
         }
       }
+    }
+    if (midi || roll) {
+      const CLI::Option* reportOptions[] = {verboseOption, notesOption, tagsOption, statsOption, jsonOption,
+                                            voicesOption, voicesOnlyOption, voicesDirOption, stateAtOption};
+      for (const CLI::Option* other : reportOptions) {
+        if (other->count() > 0 || check) {
+          throw CLI::ValidationError(midi ? "--midi" : "--roll",
+                                     "writes no report, so it cannot be combined with " +
+                                         (check ? std::string("--check") : other->get_name()));
+        }
+      }
+      if (midi && roll && !output.empty()) throw CLI::ValidationError("-o", "names one file: give --midi or --roll");
     }
     if (!output.empty() && files.size() != 1 && !check) {
       throw CLI::ValidationError("-o", "takes exactly one FILE (any number with --check)");
@@ -326,6 +385,7 @@ int main(int argc, char** argv) {
       .stateAt = statePoints,
       .stateOnly = stateOnly,
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
+  if (midi || roll) return WriteMusicFiles(files, output, midi, roll, rollScale, options, log) ? 0 : 1;
   const bool converted = RunJobs(batch, options, jobs, log);
   const bool patched = voicesDir.empty() || WriteVoiceFiles(batch, options, voicesDir, log);
   return converted && patched ? 0 : 1;

@@ -25,6 +25,7 @@
 //
 // Pitch slots: FM channels 0-5, FM#2's special-mode operators 6-8 ($A8, $A9, $AA), SSG A-C 9-11.
 #include <array>
+#include <cmath>
 #include <string>
 
 #include "chips/opn/opn.h"
@@ -186,6 +187,44 @@ void ApplyOpn(ChipState& state, const DeviceInfo& device, int port, unsigned reg
   if (!IsPsg(device.type)) ApplyFmPitch(state, device, port, reg, value, effect);
 }
 
+// ---- Sounds --------------------------------------------------------------------------------------
+
+constexpr std::array<std::string_view, 3> kSsgNames = {"SSG#0", "SSG#1", "SSG#2"};
+
+// SSG channel c is audible with its tone enabled in the mixer ($07 bit c clear) and a level above 0
+// or the envelope ($08+c bit 4); the envelope counts as full level. Each level step is 3 dB.
+ChannelSound SsgSound(const ChipState& s, unsigned c) {
+  const unsigned mixer = RegisterAt(s, 0, 0x07);
+  const unsigned level = RegisterAt(s, 0, 0x08 + c);
+  const bool envelope = Bit(level, 4);
+  const unsigned volume = Bitfield(level, 0, 4);
+  return ChannelSound{kSsgNames[c], !Bit(mixer, c) && (envelope || volume > 0), kSsgPitchSlot + static_cast<int>(c),
+                      -1, -1, VelocityOfAttenuation(envelope ? 0.0 : 3.0 * (15 - volume))};
+}
+
+int OpnSounds(const ChipState& s, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out) {
+  int n = 0;
+  if (!IsPsg(device.type)) {
+    const int channels = device.type == kOpn ? 3 : 6;
+    for (int c = 0; c < channels; ++c) {
+      Voice voice;
+      CaptureOpnVoice(s, device, c, voice);
+      out[static_cast<std::size_t>(n++)] = FmChannelSound(s, c, voice);
+    }
+  }
+  if (device.type != kOpn2) {
+    for (unsigned c = 0; c < 3; ++c) out[static_cast<std::size_t>(n++)] = SsgSound(s, c);
+  }
+  if (device.type == kOpna) {
+    // ADPCM: playing from a start ($00 bit 7, port 1) until the next write clears it; level $0B.
+    const unsigned level = RegisterAt(s, 1, 0x0B);
+    out[static_cast<std::size_t>(n++)] =
+        ChannelSound{"ADPCM", Bit(RegisterAt(s, 1, 0x00), 7) && level > 0, -1, -1, -1,
+                     VelocityOfAttenuation(level == 0 ? 96.0 : 20.0 * std::log10(255.0 / level))};
+  }
+  return n;
+}
+
 // ---- Decoded state -------------------------------------------------------------------------------
 
 // Operator rows: register offset of slot 1..4 (+0 slot 1, +8 slot 2, +4 slot 3, +C slot 4).
@@ -327,6 +366,6 @@ std::unique_ptr<DetailDecoder> MakeOpnAnnotator() { return std::make_unique<OpnD
 }  // namespace
 
 const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn,
-                               CaptureOpnVoice, DescribeOpn};
+                               CaptureOpnVoice, DescribeOpn, OpnSounds};
 
 }  // namespace tavrin
