@@ -98,9 +98,10 @@ void PlayedNotes::Observe(const WalkStep& step) {
   const std::uint64_t tick = step.ticksBefore;
   const std::uint64_t after = cmd.kind == CommandKind::Wait ? tick + static_cast<std::uint32_t>(cmd.ticks) : tick;
   if (window_.Contains(tick, cmd.offset)) {
-    if (!started_) song_.startTick = tick;
+    // A time bound is the range's own start and end; an offset bound starts at its first command.
+    if (!started_) song_.startTick = window_.fromTick > 0 ? window_.fromTick : tick;
     started_ = true;
-    song_.endTick = after;
+    song_.endTick = std::min(after, window_.toTick);
   }
   tick_ = after;
   if (cmd.atLoop && !song_.loopTick) song_.loopTick = tick;
