@@ -168,7 +168,7 @@ std::string WriteS98Music(const std::filesystem::path& input, const std::filesys
   if (log.info.header.tagOffset != 0) song.title = TagTitle(ReadTagBlock(log.in, log.info.header));
   if (log.in.Failed()) return std::string(kStatusFileReadError);
   summary = PlayedSummary(song);
-  return WriteWholeFile(output, kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale));
+  return WriteWholeFile(output, kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale, HeaderFileName(input)));
 }
 
 std::string CheckS98File(const std::filesystem::path& input, bool skipVersionCheck,

@@ -11,7 +11,7 @@ namespace tavrin {
 namespace {
 
 constexpr double kLeft = 44.0;     // key labels
-constexpr double kRight = 16.0;
+constexpr double kRight = 44.0;  // half a time label
 constexpr double kTop = 28.0;      // the title
 constexpr double kRowHeight = 6.0;  // one semitone
 constexpr double kDrumRow = 12.0;  // one drum channel in the lane
@@ -68,7 +68,7 @@ constexpr std::array<std::string_view, 12> kKeyNames = {"C", "C#", "D", "D#", "E
 
 }  // namespace
 
-std::string RollSvg(const PlayedSong& song, double pixelsPerSecond) {
+std::string RollSvg(const PlayedSong& song, double pixelsPerSecond, std::string_view fileName) {
   const bool timed = song.rate.numerator > 0 && song.rate.denominator > 0;
   const double secondsPerTick = timed ? static_cast<double>(song.rate.numerator) / song.rate.denominator : 0.01;
   const auto seconds = [&](std::uint64_t tick) {
@@ -102,8 +102,9 @@ std::string RollSvg(const PlayedSong& song, double pixelsPerSecond) {
   // Whole octaves from a C, clamped to what a MIDI key can name.
   const int lowKey = std::clamp(static_cast<int>(std::floor(low)) / 12 * 12, 0, 120);
   const int highKey = std::clamp((static_cast<int>(std::ceil(high)) / 12 + 1) * 12, lowKey + 12, 132);
+  // Key k is the row centred on y(k); the rows run from lowKey to highKey - 1.
   const double pitchHeight = (highKey - lowKey) * kRowHeight;
-  const auto y = [&](double key) { return kTop + (highKey - key) * kRowHeight; };
+  const auto y = [&](double key) { return kTop + (highKey - 0.5 - key) * kRowHeight; };
   const double laneTop = kTop + pitchHeight + 6.0;
   const double laneHeight = static_cast<double>(drumChannels) * kDrumRow;
   const double axisTop = laneTop + laneHeight + 4.0;
@@ -119,24 +120,25 @@ std::string RollSvg(const PlayedSong& song, double pixelsPerSecond) {
                 std::ceil(width), std::ceil(height), std::ceil(width), std::ceil(height));
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += "<text x=\"" + std::to_string(static_cast<int>(kLeft)) + "\" y=\"18\" font-size=\"13\" font-weight=\"bold\">" +
-         Escaped(song.title.empty() ? std::string("piano roll") : song.title) + "</text>\n";
+         Escaped(song.title.empty() ? fileName : std::string_view(song.title)) + "</text>\n";
 
   // The keyboard grid: a shaded row for each black key, a line and a label at each C.
   svg += "<g stroke=\"none\" fill=\"#f0f0f0\">\n";
   for (int key = lowKey; key < highKey; ++key) {
     const int pc = key % 12;
     if (pc == 1 || pc == 3 || pc == 6 || pc == 8 || pc == 10) {
-      svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>\n", kLeft, y(key + 1), plotWidth,
+      svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>\n", kLeft, y(key + 0.5), plotWidth,
                     kRowHeight);
     }
   }
   svg += "</g>\n<g stroke=\"#c8c8c8\" stroke-width=\"1\">\n";
   for (int key = lowKey; key <= highKey; key += 12) {
-    svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", kLeft, y(key), kLeft + plotWidth, y(key));
+    svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", kLeft, y(key - 0.5), kLeft + plotWidth,
+                  y(key - 0.5));
   }
   svg += "</g>\n<g fill=\"#555\" text-anchor=\"end\">\n";
   for (int key = lowKey; key < highKey; key += 12) {
-    svg += Format("<text x=\"%.1f\" y=\"%.1f\">", kLeft - 4, y(key) - 1) + std::string(kKeyNames[0]) +
+    svg += Format("<text x=\"%.1f\" y=\"%.1f\">", kLeft - 4, y(key - 0.5)) + std::string(kKeyNames[0]) +
            std::to_string(key / 12 - 1) + "</text>\n";
   }
   svg += "</g>\n";
@@ -155,7 +157,7 @@ std::string RollSvg(const PlayedSong& song, double pixelsPerSecond) {
     if (ch.drums) {
       const double top = laneTop + static_cast<double>(drumRow++) * kDrumRow + 1;
       for (const PlayedNote& n : ch.notes) {
-        svg += Format("<line x1=\"%.2f\" y1=\"%.1f\" x2=\"%.2f\" y2=\"%.1f\" stroke-width=\"1.5\"/>\n", x(n.start),
+        svg += Format("<line x1=\"%.2f\" y1=\"%.1f\" x2=\"%.2f\" y2=\"%.1f\" stroke-width=\"2.5\"/>\n", x(n.start),
                       top, x(n.start), top + kDrumRow - 2);
       }
     } else {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "report/played.h"
 
@@ -12,6 +13,7 @@ inline constexpr double kDefaultRollScale = 50.0;  // pixels a second of the log
 // Time runs to the right at `pixelsPerSecond`, pitch up (a grid line and label at every C); one colour
 // per channel, named in the legend below; bends drawn as the note moving; drum hits as ticks in a lane
 // under the notes; the loop point as a dashed line; a time axis in hh:mm:ss.fff.
-std::string RollSvg(const PlayedSong& song, double pixelsPerSecond);
+// The heading is the song's title, or `fileName` for a log without one.
+std::string RollSvg(const PlayedSong& song, double pixelsPerSecond, std::string_view fileName);
 
 }  // namespace tavrin
