@@ -9,16 +9,11 @@
 #include <vector>
 
 #include "model/register_model.h"
+#include "tests/support/register_write.h"
 #include "report/midi.h"
 
 namespace tavrin {
 namespace {
-
-struct Write {
-  int port;
-  unsigned reg;
-  unsigned value;
-};
 
 struct SoundCase {
   const char* what;
