@@ -142,7 +142,8 @@ void PlayedNotes::Observe(const WalkStep& step) {
       OpenNote(o.channel, tick, key, s.velocity, program);
       o.sounding = true;
       o.key = key;
-    } else if (o.sounding && s.pitchSlot >= 0 && step.effect.pitchSlot == s.pitchSlot && hertz > 0.0) {
+    } else if (o.sounding && hertz > 0.0) {
+      // Compared at every write: some pitches (the SSG envelope's) change without a pitch write.
       const double key = KeyOfHertz(hertz);
       if (std::abs(key - o.key) > 1e-6) {
         song_.channels[static_cast<std::size_t>(o.channel)].notes.back().bends.push_back({tick, key});

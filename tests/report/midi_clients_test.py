@@ -276,14 +276,16 @@ def render(midi_path):
 def check_sound(corpus_present):
     measured = []
     if corpus_present:
-        for name in ("opna_7987200_ch1-lr_1000", "psg_2000000_cha_1000"):
+        # The saw is the PSG's envelope used as a tone: 1789773 / (256 x period 7).
+        for name, tone in (("opna_7987200_ch1-lr_1000", 1000.0), ("psg_2000000_cha_1000", 1000.0),
+                           ("psg_1789773_cha-saw_999", 1789773 / (256 * 7))):
             source = os.path.join(CORPUS, f"denjhang__Modular-multi-chip-hardware-chiptune-Player__{name}.s98")
             if not os.path.exists(source):
                 continue
             target = os.path.join(WORK, name + ".mid")
             subprocess.run([TAVRIN, "--midi", "-o", target, source], capture_output=True)
-            hertz = peak_hertz(render(target), 0.5, 2.5, 1000.0)
-            measured.append((name, 1000.0, hertz))
+            hertz = peak_hertz(render(target), 0.5, 2.5, tone)
+            measured.append((name, tone, hertz))
     # A made-up bend: A4 for a second, then bent up to C5 (three semitones, not a new note).
     log = Log([(OPNA, OPNA_CLOCK)])
     fm_voice(log, 0, 0, 1)

@@ -68,6 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
         SoundCase{"ssg tone disabled", DeviceType::Psg, {{0, 0x07, 0x3F}, {0, 0x08, 15}}, 0, "SSG#0", false, 0},
         SoundCase{"ssg level 0", DeviceType::Ay8910, {{0, 0x07, 0x38}, {0, 0x09, 0}}, 1, "SSG#1", false, 0},
         SoundCase{"ssg envelope mode", DeviceType::Psg, {{0, 0x07, 0x3B}, {0, 0x0A, 0x10}}, 2, "SSG#2", true, 127},
+        // The envelope as a tone: tone disabled, envelope mode, a repeating shape.
+        SoundCase{"ssg envelope saw as a tone", DeviceType::Psg,
+                  {{0, 0x0B, 7}, {0, 0x0D, 0x0C}, {0, 0x07, 0x3F}, {0, 0x08, 0x10}}, 0, "SSG#0", true, 127},
+        SoundCase{"ssg one-shot envelope, tone disabled", DeviceType::Psg,
+                  {{0, 0x0B, 7}, {0, 0x0D, 0x09}, {0, 0x07, 0x3F}, {0, 0x08, 0x10}}, 0, "SSG#0", false, 0},
         SoundCase{"opna ssg after six FM channels", DeviceType::Opna, {{0, 0x08, 15}}, 6, "SSG#0", true, 127},
         // FM: keyed while an operator is held; the loudest carrier's TL, 0.75 dB a step.
         SoundCase{"opna alg 7, TL 16 = 12 dB", DeviceType::Opna, OpnaAlgorithm(7, {16, 16, 16, 16}), 0, "FM#0", true,
