@@ -146,17 +146,6 @@ std::string TagTitle(const TagBlock& tag) {
   return {};
 }
 
-// One line per channel, as the --played summary: "#00 OPNA FM#1  notes 12  bends 3".
-std::string PlayedSummary(const PlayedSong& song) {
-  std::string text;
-  for (const PlayedChannel& ch : song.channels) {
-    std::size_t bends = 0;
-    for (const PlayedNote& n : ch.notes) bends += n.bends.size();
-    text += ch.name + "  notes " + std::to_string(ch.notes.size()) + "  bends " + std::to_string(bends) + "\n";
-  }
-  return text;
-}
-
 }  // namespace
 
 std::string WriteS98Music(const std::filesystem::path& input, const std::filesystem::path& output, MusicFile kind,
@@ -167,7 +156,11 @@ std::string WriteS98Music(const std::filesystem::path& input, const std::filesys
   PlayedSong song = CollectPlayedNotes(log.in, log.info, options, log.window);
   if (log.info.header.tagOffset != 0) song.title = TagTitle(ReadTagBlock(log.in, log.info.header));
   if (log.in.Failed()) return std::string(kStatusFileReadError);
-  summary = PlayedSummary(song);
+  StringTarget lines;
+  ReportSink linesSink(lines);
+  WritePlayedSummary(linesSink, song, "\n");
+  linesSink.Flush();
+  summary = std::move(lines.text);
   return WriteWholeFile(output, kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale, HeaderFileName(input)));
 }
 

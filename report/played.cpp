@@ -210,19 +210,31 @@ void PlayedNotes::Finish(std::int32_t /*endBound*/) {
   }
 }
 
+namespace {
+
+std::size_t BendCount(const PlayedChannel& ch) {
+  std::size_t bends = 0;
+  for (const PlayedNote& n : ch.notes) bends += n.bends.size();
+  return bends;
+}
+
+}  // namespace
+
+void WritePlayedSummary(ReportSink& out, const PlayedSong& song, std::string_view lineEnd) {
+  for (const PlayedChannel& ch : song.channels) {
+    out.Print<"%s  notes %s  bends %s">(ch.name, std::to_string(ch.notes.size()), std::to_string(BendCount(ch)));
+    out.Append(lineEnd);
+  }
+}
+
 void PlayedNotes::WriteText(ReportSink& out) const {
   out.Print<"\r\n[ Played Notes ]\r\n">();
-  for (const PlayedChannel& ch : song_.channels) {
-    std::size_t bends = 0;
-    for (const PlayedNote& n : ch.notes) bends += n.bends.size();
-    out.Print<"%-24s notes %s  bends %s\r\n">(ch.name, std::to_string(ch.notes.size()), std::to_string(bends));
-  }
+  WritePlayedSummary(out, song_, "\r\n");
 }
 
 void PlayedNotes::WriteJson(ReportSink& out) const {
   for (const PlayedChannel& ch : song_.channels) {
-    std::size_t bends = 0;
-    for (const PlayedNote& n : ch.notes) bends += n.bends.size();
+    const std::size_t bends = BendCount(ch);
     Json line;
     line["type"] = "playedChannel";
     line["device"] = ch.device;

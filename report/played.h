@@ -97,6 +97,10 @@ class PlayedNotes final : public ReportSection {
 PlayedSong CollectPlayedNotes(ByteReader& in, const S98Info& info, const ConversionOptions& options,
                               const DumpWindow& window);
 
+// One line per channel: "#00 OPNA(YM2608) FM#1  notes 12  bends 3" and `lineEnd` (the --midi log, the
+// text section).
+void WritePlayedSummary(ReportSink& out, const PlayedSong& song, std::string_view lineEnd);
+
 // The General MIDI drum key of a rhythm instrument as the chips name it ("BD", "HH", ...).
 int DrumKeyOf(std::string_view instrument);
 

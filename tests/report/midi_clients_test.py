@@ -51,6 +51,7 @@ class Log:
         self.devices = devices
         self.dump = bytearray()
         self.loop = 0
+        self.title = None
 
     def w(self, device, port, reg, value):
         self.dump += bytes([device * 2 + port, reg, value])
@@ -76,13 +77,15 @@ class Log:
 
     def save(self, path):
         data_offset = 0x20 + 16 * len(self.devices)
-        head = b"S983" + struct.pack("<IIIIII", 10, 1000, 0, 0, data_offset,
+        tag = b"[S98]title=" + self.title.encode() + b"\n\0" if self.title else b""
+        tag_offset = data_offset + len(self.dump) + 1 if tag else 0
+        head = b"S983" + struct.pack("<IIIIII", 10, 1000, 0, tag_offset, data_offset,
                                      data_offset + self.loop if self.loop else 0)
         head += struct.pack("<I", len(self.devices))
         for device_type, clock in self.devices:
             head += struct.pack("<IIII", device_type, clock, 0, 0)
         with open(path, "wb") as f:
-            f.write(head + self.dump + b"\xfd")
+            f.write(head + self.dump + b"\xfd" + tag)
 
 
 def opna_fnumber(hertz, block):
@@ -116,6 +119,7 @@ def key_of(hertz):
 def song_log():
     """FM#0: A4 bent to A#4, a key-off, then another voice; SSG#0 by volume; a bass drum hit."""
     log = Log([(OPNA, OPNA_CLOCK)])
+    log.title = "Made-up song"
     fm_voice(log, 0, 0, 1)
     fm_pitch(log, 0, 0, 440.0)
     key(log, 0, 0, True)
@@ -181,6 +185,8 @@ def check_song():
     names = [next((m.name for m in t if m.type == "track_name"), None) for t in midi.tracks[1:]]
     check(names == ["#00 OPNA(YM2608) FM#0", "#00 OPNA(YM2608) SSG#0", "#00 OPNA(YM2608) RHYTHM"],
           f"song: track names {names}")
+    sequence = [m.name for m in midi.tracks[0] if m.type == "track_name"]
+    check(sequence == ["Made-up song"], f"song: the tag's title as sequence name {sequence}")
     markers = [(t, m.text) for t, m in track_events(midi.tracks[0], tempo, division) if m.type == "marker"]
     check(markers == [(0.3, "loop")], f"song: loop marker {markers}")
 
