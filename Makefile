@@ -16,7 +16,8 @@ CMAKE_FLAGS  ?=
 DEB_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
                 qt6-base-dev xvfb xauth xdotool imagemagick x11-utils fonts-ipafont-gothic \
                 clang libclang-rt-14-dev nlohmann-json3-dev time \
-                dpkg-dev desktop-file-utils xdg-utils git libxcb1-dev util-linux lintian
+                dpkg-dev desktop-file-utils xdg-utils git libxcb1-dev util-linux lintian \
+                python3-mido python3-numpy midicsv fluidsynth timgm6mb-soundfont sox librsvg2-bin
 
 .PHONY: all deps build demo test test-sanitize bench fuzz install package test-windows package-windows clean \
         distclean

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <bitset>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -56,6 +57,49 @@ struct WriteEffect {
   std::uint32_t keyedOn = 0;   // key slots the write keyed on (bit k: key slot k)
 };
 
+// One channel as it sounds now, for the readers of the music (notes as played, MIDI, piano roll).
+inline constexpr int kSoundChannels = 20;  // the OPL3's eighteen channels; the OPNA's six FM, three SSG, ADPCM
+struct ChannelSound {
+  std::string_view name;      // "FM#0", "SSG#1", "ADPCM": as the state tables call it
+  bool sounding = false;      // keyed (FM), audible (SSG, DCSG: tone on, volume above 0), playing (ADPCM)
+  int pitchSlot = -1;         // where ChannelPitch holds its pitch; -1 for a channel of hits
+  int keySlot = -1;           // its bit in WriteEffect::keyedOn: a key-on while it sounds starts a new note
+  int voiceChannel = -1;      // the channel CaptureVoice reads; -1 where there is no FM voice
+  std::uint8_t velocity = 0;  // 1-127, from the carriers' level or the volume
+};
+
+// Channel names of the state tables, by channel number.
+inline constexpr std::array<std::string_view, kChannelSlots> kFmChannelNames = {
+    "FM#0", "FM#1", "FM#2", "FM#3", "FM#4", "FM#5", "FM#6", "FM#7", "FM#8",
+    "FM#9", "FM#10", "FM#11", "FM#12", "FM#13", "FM#14", "FM#15", "FM#16", "FM#17"};
+
+// A MIDI velocity for an output `decibels` below full level: General MIDI plays velocity v at
+// (v / 127)^2 of full amplitude.
+inline std::uint8_t VelocityOfAttenuation(double decibels) {
+  const double amplitude = decibels <= 0.0 ? 1.0 : std::pow(10.0, -decibels / 20.0);
+  const double v = std::floor(127.0 * std::sqrt(amplitude) + 0.5);
+  return static_cast<std::uint8_t>(v < 1.0 ? 1.0 : v);
+}
+
+// The velocity of an FM voice: its loudest carrier, total level in 0.75 dB steps.
+inline std::uint8_t CarrierVelocity(const Voice& voice) {
+  const int tl = LayoutOf(voice.kind).tlColumn;
+  int loudest = -1;
+  for (int k = 0; k < voice.operators; ++k) {
+    if (((voice.carriers >> k) & 1u) == 0) continue;
+    const int level = voice.op[static_cast<std::size_t>(k)][static_cast<std::size_t>(tl)];
+    if (loudest < 0 || level < loudest) loudest = level;
+  }
+  return VelocityOfAttenuation(loudest < 0 ? 0.0 : 0.75 * loudest);
+}
+
+// An FM channel: keyed while any operator is held; its voice gives the velocity.
+inline ChannelSound FmChannelSound(const ChipState& state, int channel, const Voice& voice) {
+  return ChannelSound{kFmChannelNames[static_cast<std::size_t>(channel)],
+                      state.KeyHeld[static_cast<std::size_t>(channel)] != 0, channel, channel, channel,
+                      CarrierVelocity(voice)};
+}
+
 // Which channels and rhythm instruments a device type keys, as its key-on counts name them.
 struct KeyLayout {
   int channels = 0;                              // key slots 0..channels-1
@@ -78,6 +122,8 @@ struct KeyLayout {
 //                  channel of a joined OPL3 pair)
 //   DescribeState  the device's state decoded into tables a person reads at a glance (snapshots and
 //                  the loop check read the same fields; the family marks which change the sound)
+//   Sounds         the channels that can play a note, each as it sounds now (keyed or audible, pitch
+//                  slot, velocity); returns how many it filled
 struct ChipFamily {
   std::string_view name;
   std::unique_ptr<DetailDecoder> (*MakeAnnotator)();
@@ -88,6 +134,7 @@ struct ChipFamily {
                 WriteEffect& effect);
   bool (*CaptureVoice)(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
   void (*DescribeState)(const ChipState& state, const DeviceInfo& device, StateTables& tables);
+  int (*Sounds)(const ChipState& state, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out);
 };
 
 // Keys a channel: `held` is its new operator mask (or key bit); an operator turning on is a key-on.

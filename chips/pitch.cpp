@@ -49,6 +49,16 @@ void PrintSilence(ReportSink& out) { out.Print<" => --- 0.00Hz">(); }
 
 }  // namespace
 
+double PitchHertz(const Pitch& pitch) {
+  if (pitch.rule == Pitch::Rule::Opm) {
+    return ClockUsable(pitch.clock) ? kA4Hertz * std::exp2(pitch.semitones / 12.0) * (pitch.clock / kOpmReferenceClock)
+                                    : 0.0;
+  }
+  const Frequency& f = pitch.frequency;
+  if (pitch.rule == Pitch::Rule::None || f.numerator == 0 || f.denominator == 0) return 0.0;
+  return static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
+}
+
 void WritePitch(ReportSink& out, const Pitch& pitch) {
   if (pitch.rule == Pitch::Rule::Opm) {
     // The OPM's pitch is exponential in its registers, so the key number is exact (it matters at

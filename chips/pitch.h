@@ -43,6 +43,9 @@ constexpr Pitch PhaseStepPitch(unsigned fnumber, unsigned block, std::int32_t cl
 
 constexpr Pitch RatioPitch(Frequency f) { return Pitch{Pitch::Rule::Ratio, f, 0.0, 0}; }
 
+// The pitch in hertz as a double (what a MIDI key and bend are taken from); 0 for silence or never set.
+double PitchHertz(const Pitch& pitch);
+
 // " => C4-1c 261.52Hz": the MIDI key nearest to the pitch, its octave in scientific pitch notation,
 // the distance in cents, and the frequency in hundredths of a hertz; " => --- 0.00Hz" for silence.
 void WritePitch(ReportSink& out, const Pitch& pitch);

@@ -16,6 +16,8 @@ constexpr const char* kHelp = R"(Usage: tavrin [-v|--verbose] [--notes] [-f|--fo
               [--to WHEN] [--device LIST] [--tags] [--stats] [--state-at WHEN]...
               [--state-only] [--voices|--voices-only] [--voices-dir DIR] [--json]
               [--progress=auto|always|never] FILE...
+       tavrin --midi|--roll [--roll-scale PX] [-f|--force] [-r|--recursive]
+              [-o|--output OUT] [--from WHEN] [--to WHEN] [--device LIST] FILE...
        tavrin --check [-f|--force] [-r|--recursive] [-o|--output OUT] FILE...
        tavrin -h|--help
        tavrin --version
@@ -62,6 +64,11 @@ Options:
                         as .jsonl (or to OUT)
       --check           write no report: list what a player may trip on, one
                         line per finding, on standard output (or in OUT)
+      --midi            write no report: the notes as played as a Standard MIDI
+                        File beside FILE as .mid (or to OUT)
+      --roll            write no report: the notes as played as an SVG piano
+                        roll beside FILE as .svg (or to OUT)
+      --roll-scale PX   with --roll: pixels per second (default 50)
       --progress=auto|always|never
                         a progress line on standard error while the work takes
                         more than a second; auto (the default) draws it only

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "cli/batch.h"
@@ -19,6 +20,7 @@
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "engine/process_guard.h"
+#include "report/roll.h"
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -155,6 +157,35 @@ bool WriteVoiceFiles(const std::vector<Job>& jobs, const tavrin::ConversionOptio
   return allOk;
 }
 
+// --midi / --roll: instead of reports, the notes as played of every FILE as a MIDI file or a piano
+// roll (beside FILE, or OUT). Logged as the conversions are, with one line per channel that played.
+bool WriteMusicFiles(const std::vector<std::string>& files, const std::string& output, bool midi, bool roll,
+                     double rollScale, const tavrin::ConversionOptions& options, std::FILE* log) {
+  bool allOk = true;
+  for (const auto& f : files) {
+    const std::filesystem::path input = tavrin::PathFromArgument(f);
+    const std::string name = tavrin::cli::LogName(tavrin::FileNamePart(input));
+    for (const auto& [wanted, kind, extension] : {std::tuple{midi, tavrin::MusicFile::Midi, ".mid"},
+                                                  std::tuple{roll, tavrin::MusicFile::Roll, ".svg"}}) {
+      if (!wanted) continue;
+      const std::filesystem::path target =
+          output.empty() ? tavrin::ReportPathWithExtension(input, extension) : tavrin::PathFromArgument(output);
+      std::string summary;
+      const std::string status = tavrin::WriteS98Music(input, target, kind, options, rollScale, summary);
+      std::fprintf(log, "%s\n-> %s\n", name.c_str(), status.empty() ? "ok" : status.c_str());
+      if (kind == tavrin::MusicFile::Midi || !midi) {
+        for (std::size_t at = 0, next; at < summary.size(); at = next + 1) {
+          next = summary.find('\n', at);
+          std::fprintf(log, "   %s\n", summary.substr(at, next - at).c_str());
+        }
+      }
+      allOk = allOk && status.empty();
+    }
+  }
+  std::fflush(log);
+  return allOk;
+}
+
 // WHEN of --from/--to, or a usage error that says what was expected.
 tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text) {
   const auto point = tavrin::ParseDumpPoint(text);
@@ -211,6 +242,13 @@ int main(int argc, char** argv) {
   auto* voicesDirOption = app.add_option("--voices-dir", voicesDir);
   auto* stateAtOption = app.add_option("--state-at", stateAt)->allow_extra_args(false);
   auto* stateOnlyOption = app.add_flag("--state-only", stateOnly)->needs(stateAtOption);
+  // --midi / --roll: the notes as played, instead of the report.
+  bool midi = false;
+  bool roll = false;
+  double rollScale = tavrin::kDefaultRollScale;
+  app.add_flag("--midi", midi);
+  auto* rollOption = app.add_flag("--roll", roll);
+  app.add_option("--roll-scale", rollScale)->check(CLI::Range(1.0, 2000.0))->needs(rollOption);
   app.add_flag("--check", check);
   app.add_flag("-q,--quiet", quiet);
   app.add_flag("-r,--recursive", recursive);
@@ -271,6 +309,18 @@ int main(int argc, char** argv) {
                                      "writes no report, so it cannot be combined with " + other->get_name());
         }
       }
+    }
+    if (midi || roll) {
+      const CLI::Option* reportOptions[] = {verboseOption, notesOption, tagsOption, statsOption, jsonOption,
+                                            voicesOption, voicesOnlyOption, voicesDirOption, stateAtOption};
+      for (const CLI::Option* other : reportOptions) {
+        if (other->count() > 0 || check) {
+          throw CLI::ValidationError(midi ? "--midi" : "--roll",
+                                     "writes no report, so it cannot be combined with " +
+                                         (check ? std::string("--check") : other->get_name()));
+        }
+      }
+      if (midi && roll && !output.empty()) throw CLI::ValidationError("-o", "names one file: give --midi or --roll");
     }
     if (outputOption->count() > 0 && output.empty()) {
       throw CLI::ValidationError("-o", "needs a file name (- for standard output)");
@@ -353,6 +403,11 @@ int main(int argc, char** argv) {
       .stateAt = statePoints,
       .stateOnly = stateOnly,
       .format = json ? tavrin::ReportFormat::JsonLines : tavrin::ReportFormat::Text};
+  if (midi || roll) {
+    std::vector<std::string> arguments;
+    for (const auto& f : batchFiles) arguments.push_back(f.argument);
+    return WriteMusicFiles(arguments, output, midi, roll, rollScale, options, log) ? 0 : 1;
+  }
   progress.Start();
   const bool converted = RunJobs(batch, options, jobs, batchLog, progress);
   progress.Stop();

@@ -7,6 +7,10 @@
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
 #include "report/report.h"
+#include "formats/s98/tags.h"
+#include "report/midi.h"
+#include "report/played.h"
+#include "report/roll.h"
 #include "report/voice_files.h"
 #include "report/voices.h"
 
@@ -51,6 +55,33 @@ std::string NothingSelected(const ConversionOptions& options, const S98Info& inf
   return notice;
 }
 
+// An input file read through its head, with the options resolved against it.
+struct OpenLog {
+  InputFile file;
+  ByteReader in{file};
+  S98Info info;
+  DumpWindow window;
+
+  // "" or the status that refuses the file; `output` must not be the input.
+  std::string Open(const std::filesystem::path& input, const std::filesystem::path& output,
+                   const ConversionOptions& options) {
+    if (!file.Open(input)) return std::string(kStatusFileOpenError);
+    const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+    return Prepare(in, options, sameFile, info, window);
+  }
+};
+
+// Writes `bytes` to `target` through a temporary file; "" or the status of the failure.
+std::string WriteWholeFile(const std::filesystem::path& target, std::string_view bytes) {
+  ReportFile out;
+  if (!out.Open(target)) return std::string(kStatusOutputOpenError);
+  ReportSink sink(out);
+  sink.Append(bytes);
+  const bool flushed = sink.Flush();
+  if (!out.Commit() || !flushed) return std::string(kStatusWriteError);
+  return {};
+}
+
 void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_view fileName,
            const ConversionOptions& options, const DumpWindow& window) {
   const WalkPlan plan(options);
@@ -68,14 +99,12 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
                            const ConversionOptions& options) {
-  InputFile file;
-  file.CountReadsInto(options.bytesRead);
-  if (!file.Open(input)) return std::string(kStatusFileOpenError);
-  ByteReader in(file);
-  S98Info info;
-  DumpWindow window;
-  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
-  if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
+  OpenLog log;
+  log.file.CountReadsInto(options.bytesRead);
+  if (std::string status = log.Open(input, output, options); !status.empty()) return status;
+  ByteReader& in = log.in;
+  const S98Info& info = log.info;
+  const DumpWindow& window = log.window;
 
   ReportFile report;
   if (!report.Open(output)) return std::string(kStatusOutputOpenError);
@@ -121,15 +150,41 @@ std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::fi
   for (const PatchFile& patch : VoicePatchFiles(bank, stem)) {
     const std::filesystem::path target = dir / patch.name;
     if (target == input || IsSameFile(input, target)) return std::string(kStatusSameFile);
-    ReportFile out;
-    if (!out.Open(target)) return std::string(kStatusOutputOpenError);
-    ReportSink sink(out);
-    sink.Append(patch.bytes);
-    const bool flushed = sink.Flush();
-    if (!out.Commit() || !flushed) return std::string(kStatusWriteError);
+    if (std::string status = WriteWholeFile(target, patch.bytes); !status.empty()) return status;
     written.push_back(patch.name);
   }
   return {};
+}
+
+namespace {
+
+// The title a tag block gives: "title=" of a key=value block, or the whole title of an older version.
+std::string TagTitle(const TagBlock& tag) {
+  if (tag.form == TagBlock::Form::Title) return tag.lines.empty() ? std::string() : tag.lines.front();
+  for (const std::string& line : tag.lines) {
+    if (line.size() > 6 && (line.compare(0, 6, "title=") == 0 || line.compare(0, 6, "TITLE=") == 0)) {
+      return line.substr(6);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string WriteS98Music(const std::filesystem::path& input, const std::filesystem::path& output, MusicFile kind,
+                          const ConversionOptions& options, double rollScale, std::string& summary) {
+  summary.clear();
+  OpenLog log;
+  if (std::string status = log.Open(input, output, options); !status.empty()) return status;
+  PlayedSong song = CollectPlayedNotes(log.in, log.info, options, log.window);
+  if (log.info.header.tagOffset != 0) song.title = TagTitle(ReadTagBlock(log.in, log.info.header));
+  if (log.in.Failed()) return std::string(kStatusFileReadError);
+  StringTarget lines;
+  ReportSink linesSink(lines);
+  WritePlayedSummary(linesSink, song, "\n");
+  linesSink.Flush();
+  summary = std::move(lines.text);
+  return WriteWholeFile(output, kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale, HeaderFileName(input)));
 }
 
 std::string CheckS98File(const std::filesystem::path& input, bool skipVersionCheck,

@@ -34,6 +34,14 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
 std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
                                const ConversionOptions& options, std::vector<std::string>& written);
 
+// --midi and --roll: the notes as played of `input`, taken under `options` (--from, --to, --device),
+// written to `output` as a Standard MIDI File or as an SVG piano roll of `rollScale` pixels a second.
+// `summary` receives one line per channel that played: its name, notes and bends. Returns "" or one
+// of the status texts.
+enum class MusicFile : std::uint8_t { Midi, Roll };
+std::string WriteS98Music(const std::filesystem::path& input, const std::filesystem::path& output, MusicFile kind,
+                          const ConversionOptions& options, double rollScale, std::string& summary);
+
 // --check on a file: "" or the status with which a conversion would refuse it; the findings sorted
 // by offset.
 std::string CheckS98File(const std::filesystem::path& input, bool skipVersionCheck,

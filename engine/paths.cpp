@@ -149,12 +149,16 @@ std::filesystem::path PathFromArgument(const std::string& argument) {
 #endif
 }
 
-std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input) {
+std::filesystem::path ReportPathWithExtension(const std::filesystem::path& input, std::string_view extension) {
   // The report's path always ends in ".txt"; only that ending changes.
   std::filesystem::path::string_type text = ReportPathFor(input).native();
   text.resize(text.size() - std::filesystem::path(".txt").native().size());
-  text += std::filesystem::path(".jsonl").native();
+  text += std::filesystem::path(extension).native();
   return text;
+}
+
+std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input) {
+  return ReportPathWithExtension(input, ".jsonl");
 }
 
 }  // namespace tavrin

@@ -15,6 +15,9 @@ std::filesystem::path ReportPathFor(const std::filesystem::path& input);
 // Where --json writes beside the input: the report's path with ".jsonl" for ".txt" (song.s98 -> song.jsonl).
 std::filesystem::path JsonLinesPathFor(const std::filesystem::path& input);
 
+// The report's path with another extension for ".txt" (".mid" for --midi, ".svg" for --roll).
+std::filesystem::path ReportPathWithExtension(const std::filesystem::path& input, std::string_view extension);
+
 // The part of the path after its last separator (the whole path if it has none).
 std::filesystem::path::string_type FileNamePart(const std::filesystem::path& input);
 

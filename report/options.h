@@ -35,6 +35,15 @@ struct ConversionOptions {
   std::string* notice = nullptr;
 };
 
+// The options of a walk that writes no report and only feeds its own sections: the version check and
+// the selection of `options`, nothing else.
+inline ConversionOptions SectionsOnly(const ConversionOptions& options) {
+  ConversionOptions only;
+  only.skipVersionCheck = options.skipVersionCheck;
+  only.selection = options.selection;
+  return only;
+}
+
 // What one walk does, decided once from the options; the writers and sections read this, never the
 // options themselves.
 struct WalkPlan {

@@ -256,9 +256,7 @@ void VoiceSection::WriteJson(ReportSink& out) const {
 
 VoiceBank CollectVoices(ByteReader& in, const S98Info& info, const ConversionOptions& options,
                         const DumpWindow& window) {
-  ConversionOptions only;
-  only.skipVersionCheck = options.skipVersionCheck;
-  only.selection = options.selection;
+  ConversionOptions only = SectionsOnly(options);
   only.voicesOnly = true;
   const WalkPlan plan(only);
   WalkContext ctx(StreamHeadOf(info), DeviceTableOf(info), plan);

@@ -182,11 +182,24 @@ void DescribeDcsg(const ChipState& s, const DeviceInfo& /*device*/, StateTables&
   if (stereo) row.Text("L/R", PanText(Bit(mask, 7), Bit(mask, 3)));
 }
 
+// A tone channel is audible once its period and attenuation are written and the attenuation is
+// below 15 (silent); 2 dB a step. The noise channel is not a note.
+int DcsgSounds(const ChipState& s, const DeviceInfo& /*device*/, std::span<ChannelSound, kSoundChannels> out) {
+  static constexpr std::array<std::string_view, 3> kNames = {"DCSG#0", "DCSG#1", "DCSG#2"};
+  const std::uint32_t written = s.Latch[kWrittenBits];
+  for (unsigned c = 0; c < kNoiseChannel; ++c) {
+    const unsigned attenuation = Bitfield(s.Latch[kAttenuations], 4 * c, 4);
+    out[c] = ChannelSound{kNames[c], Bit(written, c) && Bit(written, 4 + c) && attenuation < 15,
+                          static_cast<int>(c), -1, -1, VelocityOfAttenuation(2.0 * attenuation)};
+  }
+  return static_cast<int>(kNoiseChannel);
+}
+
 std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<DcsgDetailDecoder>(); }
 
 }  // namespace
 
 const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg,
-                                 nullptr, DescribeDcsg};
+                                 nullptr, DescribeDcsg, DcsgSounds};
 
 }  // namespace tavrin

@@ -252,6 +252,22 @@ constexpr std::array<unsigned, 2> OperatorOffsets(unsigned c) {
 // Rhythm instruments as $BD keys them, bass drum in bit 4.
 constexpr std::array<const char*, kRhythmInstrumentCount> kRhythmRowNames = {"BD", "SD", "TOM", "CYM", "HH"};
 
+// Rhythm mode hands channels 6-8 to the drums (their key bits no longer play notes). The second
+// channel of a joined OPL3 pair sounds through the first.
+int OplSounds(const ChipState& s, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out) {
+  const int channels = OplKeys(device.type).channels;
+  const bool rhythm = RhythmModeOn(RegisterAt(s, 0, 0xBD));
+  int n = 0;
+  for (int c = 0; c < channels; ++c) {
+    Voice voice;
+    const bool own = CaptureOplVoice(s, device, c, voice);
+    ChannelSound sound = FmChannelSound(s, c, voice);
+    if (!own || (rhythm && c >= 6 && c < 9)) sound.sounding = false;
+    out[static_cast<std::size_t>(n++)] = sound;
+  }
+  return n;
+}
+
 void DescribeOpl(const ChipState& s, const DeviceInfo& device, StateTables& tables) {
   const bool opl3 = device.type == kOpl3;
   const bool waves = device.type != static_cast<std::uint32_t>(DeviceType::Opl);
@@ -338,6 +354,6 @@ std::unique_ptr<DetailDecoder> MakeOplAnnotator() { return std::make_unique<OplD
 }  // namespace
 
 const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl,
-                               CaptureOplVoice, DescribeOpl};
+                               CaptureOplVoice, DescribeOpl, OplSounds};
 
 }  // namespace tavrin

@@ -191,6 +191,20 @@ std::string ToneName(unsigned instrument) {
   return name;
 }
 
+// The channel volume ($30-$38 bits 3-0) is the carrier's level, 3 dB a step; rhythm mode hands
+// channels 6-8 to the drums.
+int OpllSounds(const ChipState& s, const DeviceInfo& /*device*/, std::span<ChannelSound, kSoundChannels> out) {
+  const bool rhythm = RhythmModeOn(RegisterAt(s, 0, 0x0E));
+  for (int c = 0; c < kChannelCount; ++c) {
+    const unsigned volume = Bitfield(RegisterAt(s, 0, 0x30 + static_cast<unsigned>(c)), 0, 4);
+    out[static_cast<std::size_t>(c)] =
+        ChannelSound{kFmChannelNames[static_cast<std::size_t>(c)],
+                     s.KeyHeld[static_cast<std::size_t>(c)] != 0 && !(rhythm && c >= 6), c, c, c,
+                     VelocityOfAttenuation(3.0 * volume)};
+  }
+  return kChannelCount;
+}
+
 void DescribeOpll(const ChipState& s, const DeviceInfo& /*device*/, StateTables& tables) {
   StateTable& ch = tables.emplace_back(StateTable{"FM channels", {}});
   for (unsigned c = 0; c < static_cast<unsigned>(kChannelCount); ++c) {
@@ -252,6 +266,6 @@ std::string_view OpllPresetName(unsigned instrument) {
 }
 
 const ChipFamily kOpllFamily = {"OPLL", MakeOpllAnnotator, OpllBank, OpllPorts, OpllKeys, ApplyOpll,
-                                CaptureOpllVoice, DescribeOpll};
+                                CaptureOpllVoice, DescribeOpll, OpllSounds};
 
 }  // namespace tavrin

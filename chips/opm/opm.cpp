@@ -396,11 +396,20 @@ void DescribeOpm(const ChipState& s, const DeviceInfo& /*device*/, StateTables& 
       .Flag("CSM", Bit(RegisterAt(s, 0, 0x14), 7));
 }
 
+int OpmSounds(const ChipState& s, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out) {
+  for (int c = 0; c < static_cast<int>(kChannels); ++c) {
+    Voice voice;
+    CaptureOpmVoice(s, device, c, voice);
+    out[static_cast<std::size_t>(c)] = FmChannelSound(s, c, voice);
+  }
+  return static_cast<int>(kChannels);
+}
+
 std::unique_ptr<DetailDecoder> MakeOpmAnnotator() { return std::make_unique<OpmDetailDecoder>(); }
 
 }  // namespace
 
 const ChipFamily kOpmFamily = {"OPM", MakeOpmAnnotator, OpmBank, OpmPorts, OpmKeys, ApplyOpm,
-                               CaptureOpmVoice, DescribeOpm};
+                               CaptureOpmVoice, DescribeOpm, OpmSounds};
 
 }  // namespace tavrin

@@ -23,8 +23,14 @@
 //   p0  01/03/05 * ----xxxx tone period bits 11-8
 //     f = C / (16 * TP), TP 0 acting as 1; C the clock of an AY-3-8910 playing the same notes
 //
-// Pitch slots: FM channels 0-5, FM#2's special-mode operators 6-8 ($A8, $A9, $AA), SSG A-C 9-11.
+//   p0  0B/0C   envelope period bits 7-0 / 15-8; 0D shape. A repeating shape is a tone of its own:
+//     saw (8, 12) C / (256 * EP), triangle (10, 14) C / (512 * EP), EP 0 acting as 1
+//
+// Pitch slots: FM channels 0-5, FM#2's special-mode operators 6-8 ($A8, $A9, $AA), SSG A-C 9-11, the
+// SSG envelope as a tone 12 (kept for the notes as played; --notes names no envelope write).
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string>
 
 #include "chips/opn/opn.h"
@@ -50,6 +56,7 @@ constexpr std::size_t kSlotFNumber2 = 3;
 
 constexpr int kSpecialPitchSlot = 6;
 constexpr int kSsgPitchSlot = 9;
+constexpr int kSsgEnvelopePitchSlot = 12;
 
 constexpr bool IsPsg(std::uint32_t type) { return type == kPsgYm2149 || type == kAy8910; }
 constexpr bool HasSecondBank(std::uint32_t type) { return type == kOpn2 || type == kOpna; }
@@ -151,7 +158,29 @@ constexpr Frequency SsgFrequency(std::uint32_t period, std::int32_t clock, Clock
   return {static_cast<std::uint64_t>(clock) * scale.multiplier, 16 * steps * scale.divisor};
 }
 
+// Steps of the tone counter per envelope cycle: 16 levels of 16 steps a ramp; a triangle is two ramps.
+// 0 for the shapes that stop after one ramp.
+constexpr std::uint64_t EnvelopeCycleSteps(unsigned shape) {
+  if (!Bit(shape, 3)) return 0;
+  const unsigned ramp = Bitfield(shape, 0, 3);
+  if (ramp == 0 || ramp == 4) return 256;  // 8, 12: saw down, saw up
+  if (ramp == 2 || ramp == 6) return 512;  // 10, 14: triangle
+  return 0;
+}
+
+void ApplySsgEnvelopePitch(ChipState& state, const DeviceInfo& device) {
+  const auto& bank = state.Registers[0];
+  const std::uint64_t cycle = EnvelopeCycleSteps(Bitfield(bank[0x0D], 0, 4));
+  const std::uint64_t period = std::max<std::uint64_t>(1, (std::uint64_t{bank[0x0C]} << 8) | bank[0x0B]);
+  const ClockScale scale = SsgClockScale(device.type, state.Latch[kPrescaler]);
+  state.ChannelPitch[kSsgEnvelopePitchSlot] =
+      RatioPitch(cycle == 0 || !ClockUsable(device.clock)
+                     ? Frequency{}
+                     : Frequency{static_cast<std::uint64_t>(device.clock) * scale.multiplier, cycle * period * scale.divisor});
+}
+
 void ApplySsgPitch(ChipState& state, const DeviceInfo& device, unsigned reg, WriteEffect& effect) {
+  if (reg >= 0x0B && reg <= 0x0D) ApplySsgEnvelopePitch(state, device);
   if (reg >= kSsgToneRegisterEnd) return;
   const unsigned channel = reg >> 1;
   const auto& bank = state.Registers[0];
@@ -184,6 +213,49 @@ void ApplyOpn(ChipState& state, const DeviceInfo& device, int port, unsigned reg
   ApplyKeys(state, device.type, port, reg, value, effect);
   if (port == 0 && device.type != kOpn2) ApplySsgPitch(state, device, reg, effect);
   if (!IsPsg(device.type)) ApplyFmPitch(state, device, port, reg, value, effect);
+}
+
+// ---- Sounds --------------------------------------------------------------------------------------
+
+constexpr std::array<std::string_view, 3> kSsgNames = {"SSG#0", "SSG#1", "SSG#2"};
+
+// SSG channel c is audible with its tone enabled in the mixer ($07 bit c clear) and a level above 0
+// or the envelope ($08+c bit 4); the envelope counts as full level. Each level step is 3 dB.
+// With its tone disabled, a channel in envelope mode under a repeating shape plays the envelope as its
+// tone (a saw or triangle wave at the envelope's rate).
+ChannelSound SsgSound(const ChipState& s, unsigned c) {
+  const unsigned mixer = RegisterAt(s, 0, 0x07);
+  const unsigned level = RegisterAt(s, 0, 0x08 + c);
+  const bool envelope = Bit(level, 4);
+  const unsigned volume = Bitfield(level, 0, 4);
+  if (Bit(mixer, c) && envelope && PitchHertz(s.ChannelPitch[kSsgEnvelopePitchSlot]) > 0.0) {
+    return ChannelSound{kSsgNames[c], true, kSsgEnvelopePitchSlot, -1, -1, 127};
+  }
+  return ChannelSound{kSsgNames[c], !Bit(mixer, c) && (envelope || volume > 0), kSsgPitchSlot + static_cast<int>(c),
+                      -1, -1, VelocityOfAttenuation(envelope ? 0.0 : 3.0 * (15 - volume))};
+}
+
+int OpnSounds(const ChipState& s, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out) {
+  int n = 0;
+  if (!IsPsg(device.type)) {
+    const int channels = device.type == kOpn ? 3 : 6;
+    for (int c = 0; c < channels; ++c) {
+      Voice voice;
+      CaptureOpnVoice(s, device, c, voice);
+      out[static_cast<std::size_t>(n++)] = FmChannelSound(s, c, voice);
+    }
+  }
+  if (device.type != kOpn2) {
+    for (unsigned c = 0; c < 3; ++c) out[static_cast<std::size_t>(n++)] = SsgSound(s, c);
+  }
+  if (device.type == kOpna) {
+    // ADPCM: playing from a start ($00 bit 7, port 1) until the next write clears it; level $0B.
+    const unsigned level = RegisterAt(s, 1, 0x0B);
+    out[static_cast<std::size_t>(n++)] =
+        ChannelSound{"ADPCM", Bit(RegisterAt(s, 1, 0x00), 7) && level > 0, -1, -1, -1,
+                     VelocityOfAttenuation(level == 0 ? 96.0 : 20.0 * std::log10(255.0 / level))};
+  }
+  return n;
 }
 
 // ---- Decoded state -------------------------------------------------------------------------------
@@ -327,6 +399,6 @@ std::unique_ptr<DetailDecoder> MakeOpnAnnotator() { return std::make_unique<OpnD
 }  // namespace
 
 const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn,
-                               CaptureOpnVoice, DescribeOpn};
+                               CaptureOpnVoice, DescribeOpn, OpnSounds};
 
 }  // namespace tavrin

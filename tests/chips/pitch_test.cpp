@@ -2,6 +2,7 @@
 // Expected texts were worked out from the chips' formulas (exact fractions for the hertz, the
 // note from m = 69 + 12 log2(f / 440)), independently of this code.
 #include "model/register_model.h"
+#include "tests/support/register_write.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,6 @@
 
 namespace tavrin {
 namespace {
-
-struct Write {
-  int port;
-  unsigned reg;
-  unsigned value;
-};
 
 // The text the last write appends, on device 0 of a fresh tracker, after the earlier writes.
 struct Case {

@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "model/register_model.h"
+#include "tests/support/register_write.h"
 
 namespace tavrin {
 namespace {
-
-struct Write {
-  int port;
-  unsigned reg;
-  unsigned value;
-};
 
 struct Case {
   const char* what;

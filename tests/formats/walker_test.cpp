@@ -126,8 +126,11 @@ TEST(WalkerTest, LongWaitCountsAreWrittenWhole) {
       ASSERT_EQ(ConvertS98Bytes(bytes, "t.s98", options, inMemory), "") << length;
       const std::filesystem::path report = file.string() + (json ? ".jsonl" : ".txt");
       ASSERT_EQ(ConvertS98File(file, report, options), "") << length;
-      std::ifstream in(report, std::ios::binary);
-      const std::string fromFile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::string fromFile;
+      {
+        std::ifstream in(report, std::ios::binary);  // closed before the file is removed (Windows)
+        fromFile.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      }
       // Everything after the line that names the file is the same, whichever way the bytes came.
       const auto afterName = [json](const std::string& text) {
         return text.substr(text.find(json ? "\n" : "Format Version"));
