@@ -4,6 +4,8 @@
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
+#include "formats/vgm/gzip_source.h"
+#include "formats/vgm/vgm.h"
 #include "report/report.h"
 #include "report/voice_files.h"
 #include "report/voices.h"
@@ -12,14 +14,8 @@ namespace tavrin {
 
 namespace {
 
-// Reads and checks the head, asks `sameFile` whether the report would overwrite the input, and resolves
-// the options against the head; "" when the report can be written.
-template <typename SameFile>
-std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, S98Info& info,
-                    DumpWindow& window) {
-  if (std::string status = ReadHead(in, options.skipVersionCheck, info); !status.empty()) return status;
-  if (sameFile()) return std::string(kStatusSameFile);
-  const TickRate rate{info.header.timerNumerator, info.header.timerDenominator};
+// --state-at points and --from/--to resolved against the log's tick rate; "" when they fit it.
+std::string ResolveOptions(const ConversionOptions& options, const TickRate& rate, DumpWindow& window) {
   for (const StatePoint& point : options.stateAt) {
     std::uint64_t tick = 0;
     std::int64_t offset = 0;
@@ -29,10 +25,56 @@ std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&&
   return ResolveWindow(options.selection, rate, window);
 }
 
+// Reads and checks the head, asks `sameFile` whether the report would overwrite the input, and resolves
+// the options against the head; "" when the report can be written.
+template <typename SameFile>
+std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, S98Info& info,
+                    DumpWindow& window) {
+  if (std::string status = ReadHead(in, options.skipVersionCheck, info); !status.empty()) return status;
+  if (sameFile()) return std::string(kStatusSameFile);
+  return ResolveOptions(options, TickRate{info.header.timerNumerator, info.header.timerDenominator}, window);
+}
+
+// The same for a VGM log (ticks are samples).
+template <typename SameFile>
+std::string PrepareVgm(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, VgmInfo& info,
+                       DumpWindow& window) {
+  if (std::string status = ReadVgmHead(in, info); !status.empty()) return status;
+  if (sameFile()) return std::string(kStatusSameFile);
+  return ResolveOptions(options, StreamHeadOf(info).rate, window);
+}
+
+// The log formats told apart by their first bytes, whatever the file is called.
+enum class LogKind : std::uint8_t { S98, Vgm, Gzip };
+
+LogKind SniffLog(ByteReader& in) {
+  std::uint8_t magic[4] = {};
+  const std::size_t got = in.Read(magic, sizeof magic);
+  in.Seek(0);
+  if (LooksLikeVgm(magic, got)) return LogKind::Vgm;
+  if (LooksLikeGzip(magic, got)) return LogKind::Gzip;
+  return LogKind::S98;
+}
+
+// Calls convert(reader) with the VGM bytes of `in`: inflated as they are read when they are gzip-compressed.
+template <typename Convert>
+std::string WithVgmBytes(LogKind kind, ByteReader& in, ByteSource& source, Convert&& convert) {
+  if (kind != LogKind::Gzip) return convert(in);
+  GzipSource inflate(source);
+  ByteReader inflated(inflate);
+  return convert(inflated);
+}
+
 void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_view fileName,
            const ConversionOptions& options, const DumpWindow& window) {
   const WalkPlan plan(options);
   WriteReport(out, ReportInput{in, info, fileName, plan, window}, options.format);
+}
+
+void WriteVgm(ReportSink& out, ByteReader& in, const VgmInfo& info, std::string_view fileName,
+              const ConversionOptions& options, const DumpWindow& window) {
+  const WalkPlan plan(options);
+  WriteVgmReport(out, VgmReportInput{in, info, fileName, plan, window}, options.format);
 }
 
 }  // namespace
@@ -48,26 +90,55 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   InputFile file;
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
   ByteReader in(file);
+  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+  // Opens the report, writes it, and keeps it only when the whole input was read.
+  const auto commit = [&](ByteReader& from, auto&& write) -> std::string {
+    ReportFile report;
+    if (!report.Open(output)) return std::string(kStatusOutputOpenError);
+    ReportSink sink(report);
+    write(sink);
+    // A report of less than the file must not replace anything: the temporary report is dropped.
+    if (from.Failed()) return std::string(kStatusFileReadError);
+    const bool flushed = sink.Flush();
+    if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
+    return {};
+  };
+  const LogKind kind = SniffLog(in);
+  if (kind != LogKind::S98) {
+    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) -> std::string {
+      VgmInfo info;
+      DumpWindow window;
+      if (std::string status = PrepareVgm(vgm, options, sameFile, info, window); !status.empty()) return status;
+      return commit(vgm, [&](ReportSink& sink) { WriteVgm(sink, vgm, info, HeaderFileName(input), options, window); });
+    });
+  }
   S98Info info;
   DumpWindow window;
-  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
   if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
-
-  ReportFile report;
-  if (!report.Open(output)) return std::string(kStatusOutputOpenError);
-  ReportSink sink(report);
-  Write(sink, in, info, HeaderFileName(input), options, window);
-  // A report of less than the file must not replace anything: the temporary report is dropped.
-  if (in.Failed()) return std::string(kStatusFileReadError);
-  const bool flushed = sink.Flush();
-  if (!report.Commit() || !flushed) return std::string(kStatusWriteError);
-  return {};
+  return commit(in, [&](ReportSink& sink) { Write(sink, in, info, HeaderFileName(input), options, window); });
 }
 
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
                             const ConversionOptions& options, std::string& report) {
   report.clear();
   ByteReader in(input);
+  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
+    SpanSource bytes(input);
+    return WithVgmBytes(kind, in, bytes, [&](ByteReader& vgm) -> std::string {
+      VgmInfo info;
+      DumpWindow window;
+      if (std::string status = PrepareVgm(vgm, options, [] { return false; }, info, window); !status.empty()) {
+        return status;
+      }
+      StringTarget target;
+      ReportSink sink(target);
+      WriteVgm(sink, vgm, info, fileName, options, window);
+      sink.Flush();
+      if (vgm.Failed()) return std::string(kStatusFileReadError);
+      report = std::move(target.text);
+      return std::string();
+    });
+  }
   S98Info info;
   DumpWindow window;
   if (std::string status = Prepare(in, options, [] { return false; }, info, window); !status.empty()) {

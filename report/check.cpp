@@ -170,6 +170,8 @@ class Checker {
                                       : "the file ends inside this register write");
           cut_ = true;
           break;
+        case CommandKind::Other:
+          break;
       }
       dumpEnd_ = at + length;
     }

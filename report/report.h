@@ -6,6 +6,7 @@
 #include "core/byte_reader.h"
 #include "core/report_sink.h"
 #include "formats/s98/s98.h"
+#include "formats/vgm/vgm.h"
 #include "report/options.h"
 #include "report/selection.h"
 
@@ -20,11 +21,21 @@ struct ReportInput {
   const DumpWindow& window;
 };
 
+// One VGM log as the writers see it.
+struct VgmReportInput {
+  ByteReader& in;
+  const VgmInfo& info;
+  std::string_view fileName;
+  const WalkPlan& plan;
+  const DumpWindow& window;
+};
+
 // One output format: its writer, and how files of it are named beside the input.
 struct ReportWriter {
   ReportFormat format;
   std::string_view extension;  // ".txt", ".jsonl"
   void (*Write)(ReportSink& out, const ReportInput& input);
+  void (*WriteVgm)(ReportSink& out, const VgmReportInput& input);
 };
 
 // The writer of a format (every ReportFormat has one).
@@ -36,5 +47,10 @@ void WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format)
 // The writers, one per format.
 void WriteTextReport(ReportSink& out, const ReportInput& input);
 void WriteJsonReport(ReportSink& out, const ReportInput& input);
+void WriteVgmTextReport(ReportSink& out, const VgmReportInput& input);
+void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input);
+
+// Writes the report of a VGM log in `format`.
+void WriteVgmReport(ReportSink& out, const VgmReportInput& input, ReportFormat format);
 
 }  // namespace tavrin
