@@ -186,6 +186,13 @@ std::string CheckS98File(const std::filesystem::path& input, bool skipVersionChe
   InputFile file;
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
   ByteReader in(file);
+  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
+    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) {
+      std::string status = CheckVgm(vgm, findings);
+      if (status.empty() && vgm.Failed()) status = std::string(kStatusFileReadError);
+      return status;
+    });
+  }
   return CheckS98(in, skipVersionCheck, findings);
 }
 

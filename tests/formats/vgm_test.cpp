@@ -11,6 +11,7 @@
 
 #include "engine/convert.h"
 #include "tests/support/s98_builder.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/vgm_builder.h"
 
 namespace tavrin {
@@ -337,6 +338,52 @@ TEST(VgmTest, CorpusFile) {
     ++files;
   }
   if (files == 0) GTEST_SKIP() << "no .vgm file in " << dir;
+}
+
+class VgmFileTest : public testing::ScratchFolderTest {};
+
+TEST_F(VgmFileTest, CheckFindsWhatAPlayerTripsOn) {
+  struct Case {
+    std::string name;
+    VgmBuilder file;
+    std::vector<std::string> findings;
+  };
+  VgmBuilder clean = DualChips();
+  clean.Command({0x50, 0x9F}).LoopHere().Wait(100).End().Gd3({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
+  VgmBuilder unclocked = DualChips();
+  unclocked.Command({0x54, 0x08, 0x00}).Command({0x54, 0x08, 0x01}).Command({0x05}).End();
+  VgmBuilder noEnd = DualChips();
+  noEnd.Wait(10).HeadByte(0x18, 0x20).Gd3({"only"});
+  const Case cases[] = {
+      {"clean.vgm", clean, {}},
+      {"unclocked.vgm", unclocked,
+       {"0x00000100: 2 command(s) for the YM2151, whose clock is 0 in the head",
+        "0x00000106: command 0x05 has no length in the format; nothing after it can be read",
+        "0x00000107: the commands end without the end command 0x66"}},
+  };
+  for (const Case& c : cases) {
+    for (const bool packed : {false, true}) {
+      const auto path = Put(c.name + (packed ? ".gz" : ""), packed ? c.file.BuildGzip() : c.file.Build());
+      std::vector<CheckFinding> findings;
+      ASSERT_EQ(CheckS98File(path, false, findings), "") << c.name;
+      std::vector<std::string> lines;
+      for (const CheckFinding& f : findings) {
+        char at[16];
+        std::snprintf(at, sizeof at, "0x%08x: ", f.offset);
+        lines.push_back(at + f.text);
+      }
+      EXPECT_EQ(lines, c.findings) << c.name << (packed ? " (gzip)" : "");
+    }
+  }
+  // The head's counts against the waits, and a tag that stops short.
+  const auto path = Put("counts.vgm", noEnd.Build());
+  std::vector<CheckFinding> findings;
+  ASSERT_EQ(CheckS98File(path, false, findings), "");
+  std::string all;
+  for (const CheckFinding& f : findings) all += f.text + "\n";
+  EXPECT_NE(all.find("the head counts 32 samples, the waits 10"), std::string::npos) << all;
+  EXPECT_NE(all.find("GD3: the tag ends before its eleventh string"), std::string::npos) << all;
+  EXPECT_NE(all.find("without the end command"), std::string::npos) << all;
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ VgmBuilder& VgmBuilder::Clock(std::uint8_t field, std::uint32_t clock) {
 }
 
 VgmBuilder& VgmBuilder::HeadByte(std::uint8_t at, std::uint8_t value) {
-  head_[at] = value;
+  headBytes_.emplace_back(at, value);
   return *this;
 }
 
@@ -121,6 +121,7 @@ std::vector<std::uint8_t> VgmBuilder::Build() const {
     file.insert(file.end(), strings.begin(), strings.end());
   }
   Put32(file, 0x04, static_cast<std::uint32_t>(file.size()) - 4);
+  for (const auto& [at, value] : headBytes_) file[at] = value;
   return file;
 }
 

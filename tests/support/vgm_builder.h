@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavrin::testing {
@@ -13,7 +14,7 @@ class VgmBuilder {
  public:
   VgmBuilder& Version(std::uint32_t bcd);                   // 0x171 by default
   VgmBuilder& Clock(std::uint8_t field, std::uint32_t clock);  // a clock field of the head, flags included
-  VgmBuilder& HeadByte(std::uint8_t at, std::uint8_t value);
+  VgmBuilder& HeadByte(std::uint8_t at, std::uint8_t value);  // wins over what the builder computes
 
   // Commands, in order; the builder keeps the total samples.
   VgmBuilder& Command(std::initializer_list<std::uint8_t> bytes);
@@ -37,6 +38,7 @@ class VgmBuilder {
   std::optional<std::uint32_t> loopData_;
   std::uint32_t loopSamples_ = 0;
   std::optional<std::vector<std::string>> gd3_;
+  std::vector<std::pair<std::uint8_t, std::uint8_t>> headBytes_;
 };
 
 }  // namespace tavrin::testing
