@@ -1,4 +1,4 @@
-// tavrin FILE...: S98 files to text reports (or JSON Lines, or a check listing), logged as the window does.
+// tavrin FILE...: S98 and VGM files to text reports (or JSON Lines, or a check listing), logged as the window does.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -147,14 +147,15 @@ tavrin::DumpPoint ParsePoint(const std::string& option, const std::string& text)
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Converts S98 sound logs into text reports. Each FILE's report is written beside it, with the\n"
+      "Converts S98 and VGM sound logs (VGM also gzip-compressed, .vgz; the format is told by the\n"
+      "content) into text reports. Each FILE's report is written beside it, with the\n"
       "extension replaced by .txt. For each FILE two lines are printed: its name, then \"-> ok\" or\n"
       "\"-> \" and the reason it failed.",
       "tavrin"};
   app.set_version_flag("--version", "tavrin " TAVRIN_VERSION);
   app.footer(
       "WHEN is a time in seconds of the file's own timer (83.5, 1:23.456, 0:01:23.456), a tick count\n"
-      "(1200t) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
+      "(1200t; a VGM tick is one sample at 44,100 per second) or a file offset (0x1a2b). A command's time and tick count are those of the waits before it.\n"
       "Exit status: 0 when every file converted (with --check: when no file has a finding), 1 when any\n"
       "failed, 2 for a usage error.\n"
       "Example: tavrin -v song.s98   (writes song.txt with every register write annotated)\n"
@@ -201,7 +202,8 @@ int main(int argc, char** argv) {
                      "shows them (--device 0,2 for #00 and #02); wait, loop and end lines stay");
   deviceOption->type_name("LIST");
   auto* tagsOption =
-      app.add_flag("--tags", tags, "Add a section \"[ S98 Tag ]\" with the file's tag block in UTF-8");
+      app.add_flag("--tags", tags, "Add a section \"[ S98 Tag ]\" with the file's tag block in UTF-8\n"
+                                      "(VGM: \"[ GD3 Tag ]\", English and Japanese fields)");
   auto* statsOption = app.add_flag("--stats", stats,
                                    "Add a section \"[ Statistics ]\": commands, writes per device and port,\n"
                                    "waits, duration, loop, key-on events per channel, registers written");
@@ -233,7 +235,7 @@ int main(int argc, char** argv) {
   stateAtOption->type_name("WHEN")->allow_extra_args(false);
   auto* stateOnlyOption =
       app.add_flag("--state-only", stateOnly, "With --state-at: leave out the dump section")->needs(stateAtOption);
-  app.add_option("FILE", files, "S98 files to convert")->required();
+  app.add_option("FILE", files, "S98, VGM or VGZ files to convert")->required();
 
 #ifdef _WIN32
   // Windows gives main its arguments in the ANSI code page, which cannot spell every file name: take
