@@ -5,6 +5,7 @@
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
 #include "formats/vgm/gzip_source.h"
+#include "report/check.h"
 #include "formats/vgm/vgm.h"
 #include "report/report.h"
 #include "report/voice_files.h"
@@ -42,27 +43,6 @@ std::string PrepareVgm(ByteReader& in, const ConversionOptions& options, SameFil
   if (std::string status = ReadVgmHead(in, info); !status.empty()) return status;
   if (sameFile()) return std::string(kStatusSameFile);
   return ResolveOptions(options, StreamHeadOf(info).rate, window);
-}
-
-// The log formats told apart by their first bytes, whatever the file is called.
-enum class LogKind : std::uint8_t { S98, Vgm, Gzip };
-
-LogKind SniffLog(ByteReader& in) {
-  std::uint8_t magic[4] = {};
-  const std::size_t got = in.Read(magic, sizeof magic);
-  in.Seek(0);
-  if (LooksLikeVgm(magic, got)) return LogKind::Vgm;
-  if (LooksLikeGzip(magic, got)) return LogKind::Gzip;
-  return LogKind::S98;
-}
-
-// Calls convert(reader) with the VGM bytes of `in`: inflated as they are read when they are gzip-compressed.
-template <typename Convert>
-std::string WithVgmBytes(LogKind kind, ByteReader& in, ByteSource& source, Convert&& convert) {
-  if (kind != LogKind::Gzip) return convert(in);
-  GzipSource inflate(source);
-  ByteReader inflated(inflate);
-  return convert(inflated);
 }
 
 void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_view fileName,
@@ -186,14 +166,7 @@ std::string CheckS98File(const std::filesystem::path& input, bool skipVersionChe
   InputFile file;
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
   ByteReader in(file);
-  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
-    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) {
-      std::string status = CheckVgm(vgm, findings);
-      if (status.empty() && vgm.Failed()) status = std::string(kStatusFileReadError);
-      return status;
-    });
-  }
-  return CheckS98(in, skipVersionCheck, findings);
+  return CheckLog(in, file, skipVersionCheck, findings);
 }
 
 }  // namespace tavrin

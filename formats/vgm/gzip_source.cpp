@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/vgm/vgm.h"
+
 namespace tavrin {
 
 namespace {
@@ -91,6 +93,15 @@ bool GzipSource::SeekTo(std::uint64_t offset) {
     if (ReadSome(skip, want) == 0) break;
   }
   return true;
+}
+
+LogKind SniffLog(ByteReader& in) {
+  std::uint8_t magic[4] = {};
+  const std::size_t got = in.Read(magic, sizeof magic);
+  in.Seek(0);
+  if (LooksLikeVgm(magic, got)) return LogKind::Vgm;
+  if (LooksLikeGzip(magic, got)) return LogKind::Gzip;
+  return LogKind::S98;
 }
 
 }  // namespace tavrin

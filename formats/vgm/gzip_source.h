@@ -48,4 +48,20 @@ class GzipSource final : public ByteSource {
   bool failed_ = false;
 };
 
+// The log formats told apart by their first bytes, whatever the file is called.
+enum class LogKind : std::uint8_t { S98, Vgm, Gzip };
+
+// Reads the first bytes of `in` and goes back to its start.
+LogKind SniffLog(ByteReader& in);
+
+// Calls convert(reader) with the VGM bytes of `in` (whose bytes `source` gives): inflated as they are
+// read when they are gzip-compressed.
+template <typename Convert>
+auto WithVgmBytes(LogKind kind, ByteReader& in, ByteSource& source, Convert&& convert) {
+  if (kind != LogKind::Gzip) return convert(in);
+  GzipSource inflate(source);
+  ByteReader inflated(inflate);
+  return convert(inflated);
+}
+
 }  // namespace tavrin

@@ -144,7 +144,17 @@ void WriteGd3Section(ReportSink& out, const Gd3Tag& tag) {
   }
   for (std::size_t i = 0; i < tag.fields.size(); ++i) {
     if (tag.fields[i].empty()) continue;
-    out.Print<"%-16s= %s\r\n">(kGd3FieldNames[i], tag.fields[i]);
+    out.Print<"%-16s= ">(kGd3FieldNames[i]);
+    // A field of several lines (notes often are) keeps the report's CR LF line ends, indented.
+    const std::string& text = tag.fields[i];
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t end = text.find_first_of("\r\n", at);
+      out.Append(std::string_view(text).substr(at, end == std::string::npos ? std::string::npos : end - at));
+      if (end == std::string::npos) break;
+      at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+      out.Print<"\r\n                  ">();
+    }
+    out.Print<"\r\n">();
   }
   for (const std::string& note : tag.notes) out.Print<"*** %s ***\r\n">(note);
   out.Print<"\r\n">();

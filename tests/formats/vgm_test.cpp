@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/convert.h"
+#include "fuzz/conversion_oracle.h"
 #include "tests/support/s98_builder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/vgm_builder.h"
@@ -240,7 +241,7 @@ TEST(VgmTest, CutAtEveryByteReportsUpToTheCut) {
   VgmBuilder b = DualChips();
   b.Command({0x50, 0x9F}).Command({0x52, 0x28, 0xF0}).Command({0xC0, 0x01, 0x00, 0x7F});
   b.DataBlock(0x00, std::vector<std::uint8_t>(20, 1)).Command({0xE0, 0, 0, 0, 0}).Command({0x7F});
-  b.Command({0x93, 0, 0, 1, 0, 0, 1, 16, 0, 0, 0}).Wait(1000).End().Gd3({"a", "b"});
+  b.Command({0x93, 0, 0, 1, 0, 0, 1, 16, 0, 0, 0}).Wait(1000).End().Gd3({"a\r\nb\nc", "b"});
   const std::vector<std::uint8_t> whole = b.Build();
   const auto all = Lines(Convert(whole, {.verbose = true}));
   ASSERT_EQ(all.size(), 9u);
@@ -257,6 +258,12 @@ TEST(VgmTest, CutAtEveryByteReportsUpToTheCut) {
       continue;
     }
     ASSERT_EQ(status, "") << n;
+    // What any caller relies on (sections, line ends, JSON, --check agreeing), under every option bit.
+    for (unsigned bits = 0; bits < 256; bits += 37) {
+      std::vector<std::uint8_t> withOptions = cut;
+      withOptions.push_back(static_cast<std::uint8_t>(bits));
+      EXPECT_EQ(fuzz::CheckConversion(withOptions, fuzz::RunFor(withOptions)), "") << n << " options " << bits;
+    }
     ASSERT_LE(lines.size(), all.size()) << n;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (lines[i] == all[i]) continue;
