@@ -146,7 +146,12 @@ void VgmWalker::Classify(Command& cmd) {
     const auto kind = static_cast<std::size_t>(target.kind);
     const int device = VgmDeviceOf(vgm_, kind, second);
     info_ = VgmCommandInfo{VgmOther::ChipWrite, kind, second, device, false};
-    if (device < 0 || device >= kDeviceIndexCount || VgmChipKinds()[kind].type == DeviceType::None) return;
+    if (device < 0 || device >= kDeviceIndexCount) return;
+    // A listed chip Tavrin does not decode: the line belongs to its device (--device), no annotator reads it.
+    cmd.hasDevice = true;
+    cmd.device = device;
+    cmd.port = target.port;
+    if (VgmChipKinds()[kind].type == DeviceType::None) return;
     cmd.kind = CommandKind::Write;
     cmd.hasDevice = true;
     cmd.device = device;

@@ -316,6 +316,18 @@ TEST(VgmTest, Gd3TagEnglishAndJapanese) {
   EXPECT_EQ(short_.back(), "*** the tag ends before its eleventh string ***");
 }
 
+TEST(VgmTest, DeviceFilterKeepsTheLinesOfItsChip) {
+  VgmBuilder b = DualChips();
+  b.Command({0x50, 0x9F}).Command({0xC0, 0x01, 0x00, 0x7F}).Command({0x94, 0x00}).Command({0x52, 0x28, 0xF0}).End();
+  ConversionOptions options;
+  options.selection.deviceFilter = true;
+  options.selection.devices.set(4);
+  const auto lines = Lines(Convert(b.Build(), options));
+  ASSERT_EQ(lines.size(), 3u);  // the Sega PCM write, the stream command (no device), the end
+  EXPECT_NE(lines[0].find("[ #04 SegaPCM ]"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find("DAC STREAM"), std::string::npos) << lines[1];
+}
+
 TEST(VgmTest, JsonCarriesTheFileBytes) {
   VgmBuilder b = DualChips();
   b.Command({0x50, 0x9F}).Command({0x94, 0x00}).End();
