@@ -14,8 +14,17 @@ class VgmTextWriter {
   VgmTextWriter(ReportSink& out, VgmWalker& walker, WalkContext& ctx) : out_(out), walker_(walker), ctx_(ctx) {}
 
   void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
-    out_.Print<"%08x : ">(cmd.offset);
     const auto raw = walker_.Raw();
+    if (cmd.kind == CommandKind::Write && raw.size() == 3) {
+      // The common line in one go: a two-operand chip write.
+      out_.Print<"%08x : %02x %02x %02x \t[ #%02d %s ] ">(cmd.offset, raw[0], raw[1], raw[2], cmd.device,
+                                                        ctx_.Name(cmd.device));
+      if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
+      if (cmd.atLoop) out_.Print<" *** LOOP POINT ***">();
+      out_.Print<"\r\n">();
+      return;
+    }
+    out_.Print<"%08x : ">(cmd.offset);
     for (std::uint8_t b : raw) out_.Print<"%02x ">(b);
     // Short commands line up with the three-byte writes.
     if (raw.size() < 3) out_.Print<"\t">();

@@ -82,7 +82,12 @@ bool VgmWalker::Next(Command& cmd) {
     info_.other = VgmOther::Unknown;
     running_ = false;
   } else {
-    rawLength_ += in_.Read(raw_.data() + 1, length - 1u);
+    // Byte by byte: operands are one to eleven bytes, fewer than a block copy pays for.
+    for (std::size_t i = 1; i < length; ++i) {
+      const int b = in_.Next();
+      if (b < 0) break;
+      raw_[rawLength_++] = static_cast<std::uint8_t>(b);
+    }
     cmd.countBytes = raw_.data() + 1;
     cmd.countLength = rawLength_ - 1;
     cmd.countHeld = rawLength_ - 1;
