@@ -13,7 +13,7 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS  ?=
 
 # Debian packages the build, the tests and the tools need.
-DEB_PACKAGES := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
+DEB_PACKAGES := cmake g++ make pkg-config zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev \
                 qt6-base-dev xvfb xauth xdotool imagemagick x11-utils fonts-ipafont-gothic \
                 clang libclang-rt-14-dev nlohmann-json3-dev time \
                 dpkg-dev desktop-file-utils xdg-utils git libxcb1-dev util-linux lintian \

@@ -1,12 +1,15 @@
-// Writes a large multi-chip S98 log (OPNA, OPM, DCSG) with register mixes like real drivers make them.
+// Writes a large multi-chip S98 log (OPNA, OPM, DCSG) with register mixes like real drivers make them;
+// for an OUT named *.vgm, the same writes and waits as a VGM log.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "tests/support/s98_builder.h"
+#include "tests/support/vgm_builder.h"
 
 namespace {
 
@@ -131,6 +134,45 @@ class SongWriter {
   int pendingWrites_ = 0;
 };
 
+// The VGM twin of a log the builder wrote (devices OPNA, OPM, DCSG; the 10 ms default timer): the
+// same writes in the same order, each wait as its samples (441 per tick).
+std::vector<std::uint8_t> VgmTwin(const std::vector<std::uint8_t>& s98) {
+  tavrin::testing::VgmBuilder b;
+  b.Clock(0x48, 7987200).Clock(0x30, 3579545).Clock(0x0C, 3579545);
+  const auto at32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(s98[at] | s98[at + 1] << 8 | s98[at + 2] << 16) |
+           static_cast<std::uint32_t>(s98[at + 3]) << 24;
+  };
+  const std::uint32_t loop = at32(0x18);
+  for (std::size_t at = at32(0x14); at < s98.size();) {
+    if (at == loop) b.LoopHere();
+    const std::uint8_t c = s98[at];
+    if (c == 0xFD) break;
+    if (c == 0xFF) {
+      b.Wait(441);
+      ++at;
+    } else if (c == 0xFE) {
+      std::uint32_t value = 0;
+      std::uint32_t shift = 0;
+      do {
+        value |= static_cast<std::uint32_t>(s98[++at] & 0x7F) << shift;
+        shift += 7;
+      } while (s98[at] & 0x80);
+      ++at;
+      b.Wait((value + 2) * 441);
+    } else {
+      const int device = c >> 1;
+      const std::uint8_t reg = s98[at + 1], value = s98[at + 2];
+      if (device == kOpna) b.Command({static_cast<std::uint8_t>(0x56 + (c & 1)), reg, value});
+      if (device == kOpm) b.Command({0x54, reg, value});
+      if (device == kDcsg) b.Command({static_cast<std::uint8_t>(reg == 1 ? 0x4F : 0x50), value});
+      at += 3;
+    }
+  }
+  b.End();
+  return b.Build();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,7 +195,8 @@ int main(int argc, char** argv) {
     song.MaybeWait();
   }
   b.End();
-  const auto bytes = b.Build();
+  const std::string name = argv[1];
+  const auto bytes = name.ends_with(".vgm") ? VgmTwin(b.Build()) : b.Build();
   std::ofstream out(argv[1], std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) return 1;

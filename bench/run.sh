@@ -62,6 +62,22 @@ echo "cp of the report:       $(ratio "$cp_ns" 1000000) ms (the I/O floor)"
 echo "-v / cp:                $(ratio "$verbose_ns" "$cp_ns")"
 echo "peak resident memory:   $peak_small KB for $(( WRITES / 10 )) writes, $peak_big KB for $WRITES writes"
 
+# The same writes and waits as VGM, plain and gzip-compressed: the cost per command against S98's,
+# and what the compressed file costs beyond inflating it.
+vgm="$data/song.vgm"
+"$bin/tavrin-bench-generate" "$vgm" "$WRITES" >/dev/null
+gzip -c "$vgm" >"$data/songz.vgz"
+"$bin/tavrin" -v -o "$data/vgm.txt" "$vgm" >/dev/null
+vgm_commands=$(grep -c '^[0-9a-f]\{8\} : ' "$data/vgm.txt")
+vgm_ns=$(best_ns "$data/vgm.txt" "$bin/tavrin" -v -o "$data/vgm.txt" "$vgm")
+vgz_ns=$(best_ns "$data/vgz.txt" "$bin/tavrin" -v -o "$data/vgz.txt" "$data/songz.vgz")
+gunzip_ns=$(best_ns "$data/gunzip.out" sh -c "gzip -dc '$data/songz.vgz' >'$data/gunzip.out'")
+peak_vgz=$(peak_kb "$bin/tavrin" -v -o "$data/vgz.txt" "$data/songz.vgz")
+echo "== the same log as VGM: $vgm_commands commands =="
+echo "VGM -v conversion:      $(ratio "$vgm_ns" 1000000) ms, $(ratio "$vgm_ns" "$vgm_commands") ns/command (S98: $(ratio "$verbose_ns" "$commands"))"
+echo "VGZ -v conversion:      $(ratio "$vgz_ns" 1000000) ms; beyond the plain VGM $(ratio "$(( vgz_ns - vgm_ns ))" 1000000) ms, gzip -dc alone $(ratio "$gunzip_ns" 1000000) ms"
+echo "peak resident memory:   $peak_vgz KB for the VGZ"
+
 echo "== batch of $BATCH_FILES files of $BATCH_WRITES writes, tavrin -v -j 1 against -j 2 =="
 batch=()
 for i in $(seq "$BATCH_FILES"); do

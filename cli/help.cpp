@@ -22,8 +22,9 @@ constexpr const char* kHelp = R"(Usage: tavrin [-v|--verbose] [--notes] [-f|--fo
        tavrin -h|--help
        tavrin --version
 
-Turns S98 sound logs into text reports. Each FILE's report is written beside it,
-with the extension replaced by .txt (song.s98 gives song.txt). For each FILE two
+Turns S98 and VGM sound logs (VGM also gzip-compressed, .vgz; the format is told
+by the content) into text reports. Each FILE's report is written beside it, with
+the extension replaced by .txt (song.s98 gives song.txt). For each FILE two
 lines are logged: its name, then "-> ok" or "-> " and the reason it failed. A
 batch of more than one file ends with a summary: "38 files: 36 ok, 2 failed".
 FILE "-" is standard input: its report goes to standard output unless -o is
@@ -90,7 +91,11 @@ Outcomes (the line after each file's name):
         the file is shorter than its 32-byte head, its device records are cut
         short, or it could not be read to its end
   -> This is not S98 format.
-        the file does not start with S98
+        the file does not start with S98 (nor is it a VGM or gzip file)
+  -> This is not VGM format.
+        a gzip-compressed file that does not inflate to a VGM file
+  -> VGM header is cut short.
+        a VGM file shorter than its 64-byte head
   -> S98 version error.
         the version byte is above 3 (use -f to convert it anyway)
   -> Too many devices.

@@ -1,4 +1,4 @@
-// tavrin FILE...: S98 files to text reports (or JSON Lines, or a check listing), logged as the window does.
+// tavrin FILE...: S98 and VGM files to text reports (or JSON Lines, or a check listing), logged as the window does.
 #include <CLI/CLI.hpp>
 
 #include <algorithm>

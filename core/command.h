@@ -10,6 +10,9 @@ namespace tavrin {
 struct TickRate {
   std::int32_t numerator = 10;
   std::int32_t denominator = 1000;
+  // Times print as real hours, minutes, seconds and milliseconds (VGM); otherwise, as S98 reports
+  // have them, the fraction counts units of 1/denominator second.
+  bool realTime = false;
 };
 
 // What the consumers of a stream know of its log besides the commands.
@@ -28,6 +31,7 @@ enum class CommandKind : std::uint8_t {
   Wait,   // time passes: `ticks` ticks of the log's timer
   End,    // the log's end command
   Cut,    // the input ended inside the command; the stream ends with it
+  Other,  // a command no annotator reads (a VGM data block, stream or chip Tavrin does not decode)
 };
 
 // One command as the log holds it. Offsets and running counts are the format's own 32-bit values and

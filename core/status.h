@@ -8,6 +8,8 @@ namespace tavrin {
 inline constexpr std::string_view kStatusFileOpenError = "File open error.";
 inline constexpr std::string_view kStatusFileReadError = "File read error.";
 inline constexpr std::string_view kStatusNotS98 = "This is not S98 format.";
+inline constexpr std::string_view kStatusNotVgm = "This is not VGM format.";
+inline constexpr std::string_view kStatusVgmShortHead = "VGM header is cut short.";
 inline constexpr std::string_view kStatusVersionError = "S98 version error.";
 inline constexpr std::string_view kStatusOutputOpenError = "File open error(out).";
 inline constexpr std::string_view kStatusTooManyDevices = "Too many devices.";

@@ -35,4 +35,16 @@ void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denomin
   out.Print<"%02d:%02d:%02d.%03d">(hours, minutes, seconds, fraction);
 }
 
+void FormatTickTime(ReportSink& out, std::uint64_t ticks, const TickRate& rate) {
+  if (!rate.realTime || rate.numerator <= 0 || rate.denominator <= 0) {
+    FormatTimestamp(out, ElapsedOfTicks(ticks, rate.numerator), rate.denominator);
+    return;
+  }
+  // Milliseconds of a 32-bit tick count: the product fits 64 bits for any positive 32-bit numerator.
+  const std::uint64_t ms = static_cast<std::uint64_t>(static_cast<std::uint32_t>(ticks)) *
+                           static_cast<std::uint32_t>(rate.numerator) * 1000u /
+                           static_cast<std::uint32_t>(rate.denominator);
+  FormatTimestamp(out, static_cast<std::int32_t>(static_cast<std::uint32_t>(ms)), 1000);
+}
+
 }  // namespace tavrin

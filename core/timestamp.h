@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/command.h"
 #include "core/report_sink.h"
 
 namespace tavrin {
@@ -17,5 +18,8 @@ constexpr std::int32_t ElapsedOfTicks(std::uint64_t ticks, std::int32_t numerato
 }
 
 void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denominator);
+
+// The time after `ticks` ticks of `rate`, as the log's dump lines show times.
+void FormatTickTime(ReportSink& out, std::uint64_t ticks, const TickRate& rate);
 
 }  // namespace tavrin

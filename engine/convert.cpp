@@ -6,8 +6,11 @@
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
-#include "report/report.h"
 #include "formats/s98/tags.h"
+#include "formats/vgm/gzip_source.h"
+#include "formats/vgm/vgm.h"
+#include "report/check.h"
+#include "report/report.h"
 #include "report/midi.h"
 #include "report/played.h"
 #include "report/roll.h"
@@ -18,14 +21,8 @@ namespace tavrin {
 
 namespace {
 
-// Reads and checks the head, asks `sameFile` whether the report would overwrite the input, and resolves
-// the options against the head; "" when the report can be written.
-template <typename SameFile>
-std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, S98Info& info,
-                    DumpWindow& window) {
-  if (std::string status = ReadHead(in, options.skipVersionCheck, info); !status.empty()) return status;
-  if (sameFile()) return std::string(kStatusSameFile);
-  const TickRate rate{info.header.timerNumerator, info.header.timerDenominator};
+// --state-at points and --from/--to resolved against the log's tick rate; "" when they fit it.
+std::string ResolveOptions(const ConversionOptions& options, const TickRate& rate, DumpWindow& window) {
   for (const StatePoint& point : options.stateAt) {
     std::uint64_t tick = 0;
     std::int64_t offset = 0;
@@ -33,6 +30,25 @@ std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&&
     if (std::string status = ResolvePoint(point.point, rate, tick, offset); !status.empty()) return status;
   }
   return ResolveWindow(options.selection, rate, window);
+}
+
+// Reads and checks the head, asks `sameFile` whether the report would overwrite the input, and resolves
+// the options against the head; "" when the report can be written.
+template <typename SameFile>
+std::string Prepare(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, S98Info& info,
+                    DumpWindow& window) {
+  if (std::string status = ReadHead(in, options.skipVersionCheck, info); !status.empty()) return status;
+  if (sameFile()) return std::string(kStatusSameFile);
+  return ResolveOptions(options, TickRate{info.header.timerNumerator, info.header.timerDenominator}, window);
+}
+
+// The same for a VGM log (ticks are samples).
+template <typename SameFile>
+std::string PrepareVgm(ByteReader& in, const ConversionOptions& options, SameFile&& sameFile, VgmInfo& info,
+                       DumpWindow& window) {
+  if (std::string status = ReadVgmHead(in, info); !status.empty()) return status;
+  if (sameFile()) return std::string(kStatusSameFile);
+  return ResolveOptions(options, StreamHeadOf(info).rate, window);
 }
 
 // What the user is told when the selection finds nothing in this file: devices it does not have,
@@ -89,6 +105,12 @@ void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_vie
   if (options.notice != nullptr) *options.notice = NothingSelected(options, info, anyShown);
 }
 
+void WriteVgm(ReportSink& out, ByteReader& in, const VgmInfo& info, std::string_view fileName,
+              const ConversionOptions& options, const DumpWindow& window) {
+  const WalkPlan plan(options);
+  WriteVgmReport(out, VgmReportInput{in, info, fileName, plan, window}, options.format);
+}
+
 }  // namespace
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
@@ -99,27 +121,58 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
                            const ConversionOptions& options) {
-  OpenLog log;
-  log.file.CountReadsInto(options.bytesRead);
-  if (std::string status = log.Open(input, output, options); !status.empty()) return status;
-  ByteReader& in = log.in;
-  const S98Info& info = log.info;
-  const DumpWindow& window = log.window;
-
-  ReportFile report;
-  if (!report.Open(output)) return std::string(kStatusOutputOpenError);
-  ReportSink sink(report);
-  Write(sink, in, info, HeaderFileName(input), options, window);
-  // A report of less than the file must not replace anything: the temporary report is dropped.
-  if (in.Failed()) return std::string(kStatusFileReadError);
-  const bool flushed = sink.Flush();
-  return CommitStatus(report, flushed);
+  InputFile file;
+  file.CountReadsInto(options.bytesRead);
+  if (!file.Open(input)) return std::string(kStatusFileOpenError);
+  ByteReader in(file);
+  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+  // Opens the report, writes it, and keeps it only when the whole input was read.
+  const auto commit = [&](ByteReader& from, auto&& write) -> std::string {
+    ReportFile report;
+    if (!report.Open(output)) return std::string(kStatusOutputOpenError);
+    ReportSink sink(report);
+    write(sink);
+    // A report of less than the file must not replace anything: the temporary report is dropped.
+    if (from.Failed()) return std::string(kStatusFileReadError);
+    const bool flushed = sink.Flush();
+    return CommitStatus(report, flushed);
+  };
+  const LogKind kind = SniffLog(in);
+  if (kind != LogKind::S98) {
+    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) -> std::string {
+      VgmInfo info;
+      DumpWindow window;
+      if (std::string status = PrepareVgm(vgm, options, sameFile, info, window); !status.empty()) return status;
+      return commit(vgm, [&](ReportSink& sink) { WriteVgm(sink, vgm, info, HeaderFileName(input), options, window); });
+    });
+  }
+  S98Info info;
+  DumpWindow window;
+  if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
+  return commit(in, [&](ReportSink& sink) { Write(sink, in, info, HeaderFileName(input), options, window); });
 }
 
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
                             const ConversionOptions& options, std::string& report) {
   report.clear();
   ByteReader in(input);
+  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
+    SpanSource bytes(input);
+    return WithVgmBytes(kind, in, bytes, [&](ByteReader& vgm) -> std::string {
+      VgmInfo info;
+      DumpWindow window;
+      if (std::string status = PrepareVgm(vgm, options, [] { return false; }, info, window); !status.empty()) {
+        return status;
+      }
+      StringTarget target;
+      ReportSink sink(target);
+      WriteVgm(sink, vgm, info, fileName, options, window);
+      sink.Flush();
+      if (vgm.Failed()) return std::string(kStatusFileReadError);
+      report = std::move(target.text);
+      return std::string();
+    });
+  }
   S98Info info;
   DumpWindow window;
   if (std::string status = Prepare(in, options, [] { return false; }, info, window); !status.empty()) {
@@ -193,7 +246,7 @@ std::string CheckS98File(const std::filesystem::path& input, bool skipVersionChe
   InputFile file;
   if (!file.Open(input)) return std::string(kStatusFileOpenError);
   ByteReader in(file);
-  return CheckS98(in, skipVersionCheck, findings);
+  return CheckLog(in, file, skipVersionCheck, findings);
 }
 
 }  // namespace tavrin

@@ -75,7 +75,7 @@ inline FuzzRun RunFor(std::span<const std::uint8_t> input) {
 namespace oracle_detail {
 
 inline bool IsRefusal(std::string_view status) {
-  for (std::string_view known : {kStatusFileReadError, kStatusNotS98, kStatusVersionError,
+  for (std::string_view known : {kStatusFileReadError, kStatusNotS98, kStatusNotVgm, kStatusVgmShortHead, kStatusVersionError,
                                  kStatusTooManyDevices, kStatusTimeNeedsTimer}) {
     if (status == known) return true;
   }
@@ -94,6 +94,19 @@ inline std::string CheckText(const std::string& report) {
   for (std::size_t i = from; i < report.size(); ++i) {
     if (report[i] == '\r' && (i + 1 == report.size() || report[i + 1] != '\n')) return "a CR alone";
     if (report[i] == '\n' && report[i - 1] != '\r') return "an LF alone";
+  }
+  return {};
+}
+
+// A VGM report: its sections, CR LF line ends only (GD3 text included).
+inline std::string CheckVgmText(const std::string& report) {
+  if (!report.starts_with("[ VGM Information ]\r\nFilename       = fuzz.s98\r\n")) return "VGM report head";
+  if (report.find("\r\n[ Device List ]\r\n") == std::string::npos) return "device list missing";
+  if (report.find("\r\n[ Dump Data ]\r\n") == std::string::npos) return "dump section missing";
+  if (!report.ends_with("\r\n")) return "the report does not end with a line end";
+  for (std::size_t i = 0; i < report.size(); ++i) {
+    if (report[i] == '\r' && (i + 1 == report.size() || report[i + 1] != '\n')) return "a CR alone";
+    if (report[i] == '\n' && (i == 0 || report[i - 1] != '\r')) return "an LF alone";
   }
   return {};
 }
@@ -120,14 +133,21 @@ inline std::string CheckJsonLines(const std::string& report) {
 inline std::string CheckConversion(std::span<const std::uint8_t> input, const FuzzRun& run) {
   std::string report = "left over from before";
   const std::string status = ConvertS98Bytes(input, kFuzzFileName, run.options, report);
+  // VGM is told by its identifier, or by the gzip magic (what inflates is only known to the reader).
+  const bool vgm = (input.size() >= 4 && input[0] == 'V' && input[1] == 'g' && input[2] == 'm' && input[3] == ' ') ||
+                   (input.size() >= 2 && input[0] == 0x1F && input[1] == 0x8B);
   std::string failed;
   if (!status.empty()) {
     if (!oracle_detail::IsRefusal(status)) failed = "unknown status text";
     if (!report.empty()) failed = "a refused file left report text";
-  } else if (input.size() < 32 || input[0] != 'S' || input[1] != '9' || input[2] != '8') {
+  } else if (!vgm && (input.size() < 32 || input[0] != 'S' || input[1] != '9' || input[2] != '8')) {
     failed = "a file without a whole S98 head was converted";
+  } else if (vgm && input[0] == 'V' && input.size() < 0x40) {
+    failed = "a file without a whole VGM head was converted";
   } else if (run.options.format == ReportFormat::JsonLines) {
     failed = oracle_detail::CheckJsonLines(report);
+  } else if (vgm) {
+    failed = oracle_detail::CheckVgmText(report);
   } else {
     failed = oracle_detail::CheckText(report);
   }

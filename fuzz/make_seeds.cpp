@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/s98_builder.h"
+#include "tests/support/vgm_builder.h"
 
 namespace {
 
@@ -97,6 +98,36 @@ Bytes MixedSeed() {
 
 Bytes Prefix(const Bytes& bytes, std::size_t size) {
   return Bytes(bytes.begin(), bytes.begin() + static_cast<long>(size));
+}
+
+// VGM logs: every decoded chip twice (dual-chip bit), every command range, data blocks, a GD3 tag, a
+// loop; plain and gzip-compressed, and cut inside a command.
+std::vector<std::pair<std::string, Bytes>> VgmSeeds() {
+  using tavrin::testing::VgmBuilder;
+  VgmBuilder b;
+  for (std::uint8_t field : {0x0C, 0x10, 0x2C, 0x30, 0x44, 0x48, 0x50, 0x54, 0x5C, 0x74}) {
+    b.Clock(field, 0x40000000u | 3579545u);
+  }
+  b.Clock(0x38, 4000000);  // a chip without a decoder
+  b.Command({0x50, 0x8F}).Command({0x30, 0x3F}).Command({0x4F, 0xF0}).Command({0x51, 0x30, 0x10});
+  b.Command({0xA1, 0x20, 0x18}).Command({0x52, 0x28, 0xF0}).Command({0x53, 0xA4, 0x22});
+  b.Command({0x54, 0x08, 0x78}).Command({0x55, 0x28, 0x01}).Command({0x56, 0x10, 0x3F}).Command({0x57, 0x01, 0x02});
+  b.Command({0x5A, 0xB0, 0x2D}).Command({0x5B, 0xA0, 0x41}).Command({0x5E, 0x05, 0x01}).Command({0x5F, 0xB0, 0x2D});
+  b.Command({0xA0, 0x07, 0x38}).Command({0xA0, 0x88, 0x0F}).LoopHere();
+  b.DataBlock(0x00, Bytes(64, 0x80)).Command({0x80}).Command({0x8F}).Command({0xE0, 0, 0, 0, 0});
+  b.Command({0x90, 0, 2, 0, 0x2A}).Command({0x91, 0, 0, 1, 0}).Command({0x92, 0, 0x44, 0xAC, 0, 0});
+  b.Command({0x93, 0, 0, 0, 0, 0, 1, 16, 0, 0, 0}).Command({0x94, 0}).Command({0x95, 0, 0, 0, 0});
+  b.Command({0x68, 0x66, 1, 0, 0, 0, 0, 0, 0, 4, 0, 0}).Command({0xC0, 0, 0, 0}).Command({0xB4, 0, 0});
+  b.Command({0x31, 0}).Command({0x40, 0, 0}).Command({0xD7, 0, 0, 0}).Command({0xFF, 0, 0, 0, 0});
+  b.Command({0x64, 0x62, 0x10, 0}).Command({0x62}).Command({0x63}).Command({0x7F}).Wait(70000).End();
+  b.Gd3({"Track", "トラック", "Game", "ゲーム", "System", "", "Author", "", "2026", "Tavrin", "line 1\nline 2"});
+  const Bytes plain = b.Build();
+  std::vector<std::pair<std::string, Bytes>> seeds;
+  seeds.emplace_back("vgm-every-command", WithOptions(plain, kVerboseNotesTwice | kTags));
+  seeds.emplace_back("vgm-stats-json", WithOptions(plain, kStats | kJson | 0x01));
+  seeds.emplace_back("vgz-every-command", WithOptions(b.BuildGzip(), kVerboseNotesTwice | kStats));
+  seeds.emplace_back("vgm-cut", Bytes(plain.begin(), plain.begin() + 0x100 + 9));
+  return seeds;
 }
 
 std::vector<std::pair<std::string, Bytes>> MalformedSeeds() {
@@ -227,6 +258,7 @@ int main(int argc, char** argv) {
       {"mixed", MixedSeed()},
   };
   for (auto& seed : MalformedSeeds()) seeds.push_back(std::move(seed));
+  for (auto& seed : VgmSeeds()) seeds.push_back(std::move(seed));
 
   int failures = 0;
   for (const auto& [name, bytes] : seeds) {

@@ -34,7 +34,7 @@ install_missing() {
 # The cross compiler, wine and the sources of the test libraries; for the window tests Xvfb, xdotool,
 # ImageMagick (the screenshot), Qt 6 and GoogleTest for the host-side drag source, the Tahoma that
 # wine ships (fonts-wine) and a Japanese font for the instruction line (fonts-ipafont-gothic).
-packages=(cmake make g++-mingw-w64-x86-64-posix nlohmann-json3-dev libcli11-dev)
+packages=(cmake make g++-mingw-w64-x86-64-posix nlohmann-json3-dev libcli11-dev libz-mingw-w64-dev)
 if [ "$MODE" = test ]; then
   packages+=(wine wine64 fonts-wine fonts-ipafont-gothic googletest libgtest-dev python3 xvfb xauth xdotool
              imagemagick qt6-base-dev g++ pkg-config)

@@ -7,8 +7,10 @@
 #include <cstdio>
 
 #include "chips/dispatch.h"
+#include "core/status.h"
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/tags.h"
+#include "formats/vgm/gzip_source.h"
 #include "model/register_model.h"
 #include "report/state.h"
 
@@ -185,6 +187,8 @@ class Checker {
                                       : "the file ends inside this register write");
           cut_ = true;
           break;
+        case CommandKind::Other:
+          break;
       }
       dumpEnd_ = at + length;
     }
@@ -334,6 +338,18 @@ std::string CheckS98(ByteReader& in, bool skipVersionCheck, std::vector<CheckFin
 std::string CheckS98Bytes(std::span<const std::uint8_t> input, bool skipVersionCheck,
                           std::vector<CheckFinding>& findings) {
   ByteReader in(input);
+  SpanSource bytes(input);
+  return CheckLog(in, bytes, skipVersionCheck, findings);
+}
+
+std::string CheckLog(ByteReader& in, ByteSource& source, bool skipVersionCheck, std::vector<CheckFinding>& findings) {
+  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
+    return WithVgmBytes(kind, in, source, [&](ByteReader& vgm) {
+      std::string status = CheckVgm(vgm, findings);
+      if (status.empty() && vgm.Failed()) status = std::string(kStatusFileReadError);
+      return status;
+    });
+  }
   return CheckS98(in, skipVersionCheck, findings);
 }
 

@@ -27,6 +27,13 @@ std::string CheckS98(ByteReader& in, bool skipVersionCheck, std::vector<CheckFin
 std::string CheckS98Bytes(std::span<const std::uint8_t> input, bool skipVersionCheck,
                           std::vector<CheckFinding>& findings);
 
+// Either check, chosen by the file's first bytes (S98, VGM, gzip-compressed VGM); `source` gives the
+// bytes `in` reads.
+std::string CheckLog(ByteReader& in, ByteSource& source, bool skipVersionCheck, std::vector<CheckFinding>& findings);
+
+// The same for a VGM file (plain; the engine inflates a compressed one before).
+std::string CheckVgm(ByteReader& in, std::vector<CheckFinding>& findings);
+
 // "NAME: 0x%08x: TEXT" for each finding, or "NAME: STATUS" for a refused file; LF line ends.
 void WriteCheckLines(ReportSink& out, std::string_view name, std::string_view status,
                      const std::vector<CheckFinding>& findings);

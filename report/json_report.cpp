@@ -1,10 +1,13 @@
 // JSON Lines output: the head object, the command objects (with the report's annotation text under -v),
 // then the sections (--stats) as closing objects.
+#include <cstdio>
 #include <string>
 
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/s98_sections.h"
 #include "formats/s98/tags.h"
+#include "formats/vgm/vgm_sections.h"
+#include "formats/vgm/vgm_walker.h"
 #include "report/json_line.h"
 #include "report/report.h"
 #include "report/walk.h"
@@ -69,14 +72,19 @@ std::string_view KindName(const Command& cmd) {
       return "end";
     case CommandKind::Cut:
       return "cut";
+    case CommandKind::Other:
+      return "other";
   }
   return "cut";
 }
 
+// A reader that shows each command's bytes itself (VGM) writes them from Raw(); the S98 walker's come
+// from the command.
+template <typename Source>
 class JsonWriter {
  public:
   static constexpr bool kWantsTicks = true;  // every object carries the ticks so far
-  JsonWriter(ReportSink& out, ByteReader& in, CommandSource& source, WalkContext& ctx)
+  JsonWriter(ReportSink& out, ByteReader& in, Source& source, WalkContext& ctx)
       : out_(out), in_(in), source_(source), ctx_(ctx) {}
 
   void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t ticksBefore) {
@@ -87,6 +95,32 @@ class JsonWriter {
     // The command's first keys are written here, so its raw bytes (a wait count may run to gigabytes)
     // stream out instead of being built as one string.
     out_.Print<"{\"type\":\"command\",\"offset\":%d,\"bytes\":\"">(cmd.offset);
+    if constexpr (requires(Source& s) { s.Raw(); }) {
+      for (std::uint8_t b : source_.Raw()) PutHex(b);
+    } else {
+      PutRawBytes(cmd);
+    }
+    out_.Print<"\"">();
+    Json line;
+    line["kind"] = KindName(cmd);
+    if constexpr (requires(Source& s) { s.Info(); }) {
+      if (cmd.kind == CommandKind::Other) {
+        WriteVgmOtherText(capture_, cmd, source_.Info());
+        capture_.Flush();
+        // The text without the tab and brackets that set it apart in the text report.
+        std::string_view text = captured_.text;
+        while (!text.empty() && (text.front() == '\t' || text.front() == '[' || text.front() == ' ')) text.remove_prefix(1);
+        while (!text.empty() && (text.back() == ']' || text.back() == ' ')) text.remove_suffix(1);
+        line["text"] = std::string(text);
+        captured_.text.clear();
+      }
+    }
+    Finish(cmd, effect, ticks, line);
+  }
+
+ private:
+  // The S98 command's bytes: the first, the count bytes, register and value (a cut write's as the file has them).
+  void PutRawBytes(const Command& cmd) {
     PutHex(cmd.command);
     ForEachCountByte(source_, cmd, 0, [this](std::uint8_t b) { PutHex(b); });
     if (cmd.kind == CommandKind::Write) {
@@ -100,9 +134,9 @@ class JsonWriter {
       const std::size_t got = in_.Read(tail, sizeof tail);
       for (std::size_t i = 0; i < got; ++i) PutHex(tail[i]);
     }
-    out_.Print<"\"">();
-    Json line;
-    line["kind"] = KindName(cmd);
+  }
+
+  void Finish(const Command& cmd, const WriteEffect& effect, std::uint64_t ticks, Json& line) {
     if (IsRegisterCommand(cmd)) {
       line["device"] = cmd.device;
       line["port"] = cmd.port;
@@ -129,7 +163,6 @@ class JsonWriter {
     out_.Print<"\n">();
   }
 
- private:
   void PutHex(std::uint8_t byte) {
     const char text[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 15u]};
     out_.Append(std::string_view(text, 2));
@@ -137,7 +170,7 @@ class JsonWriter {
 
   ReportSink& out_;
   ByteReader& in_;
-  CommandSource& source_;
+  Source& source_;
   WalkContext& ctx_;
   // The annotation of one write, collected as the report would write it, then taken out.
   StringTarget captured_;
@@ -150,15 +183,64 @@ bool WriteJsonReport(ReportSink& out, const ReportInput& input) {
   WriteJsonLine(out, HeadObject(input));
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
-  if (input.plan.dump) {
-    JsonWriter writer(out, input.in, walker, ctx);
-    Walk(walker, ctx, input.window, writer);
-  } else {
-    SilentWriter writer;
-    Walk(walker, ctx, input.window, writer);
-  }
+  WalkDump(walker, ctx, input.window, [&] { return JsonWriter<DumpWalker>(out, input.in, walker, ctx); });
   for (const auto& section : ctx.sections) section->WriteJson(out);
   return ctx.anyShown || !input.plan.selective;
+}
+
+}  // namespace tavrin
+
+namespace tavrin {
+
+namespace {
+
+Json VgmHeadObject(const VgmReportInput& input) {
+  const VgmHeader& h = input.info.header;
+  Json line;
+  line["type"] = "head";
+  line["format"] = "vgm";
+  line["file"] = std::string(input.fileName);
+  char version[16];
+  std::snprintf(version, sizeof version, "%x.%02x", h.version >> 8, h.version & 0xFFu);
+  line["version"] = version;
+  line["totalSamples"] = h.totalSamples;
+  line["loopSamples"] = h.loopSamples;
+  line["loopOffset"] = h.loopOffset;
+  line["dataOffset"] = h.dataOffset;
+  line["gd3Offset"] = h.gd3Offset;
+  line["rate"] = h.rate;
+  Json devices = Json::array();
+  for (const VgmChip& chip : input.info.chips) {
+    Json device;
+    device["device"] = chip.device;
+    device["name"] = std::string(VgmChipName(input.info, chip));
+    device["clock"] = chip.clockField & 0x3FFFFFFFu;
+    device["second"] = chip.second;
+    devices.push_back(std::move(device));
+  }
+  line["devices"] = std::move(devices);
+  if (input.plan.tags) {
+    const Gd3Tag tag = ReadGd3Tag(input.in, input.info);
+    if (!tag.present) {
+      line["tag"] = nullptr;
+    } else {
+      Json t;
+      for (std::size_t i = 0; i < tag.fields.size(); ++i) t[std::string(kGd3FieldNames[i])] = tag.fields[i];
+      t["notes"] = tag.notes;
+      line["tag"] = std::move(t);
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input) {
+  WriteJsonLine(out, VgmHeadObject(input));
+  WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
+  VgmWalker walker(input.in, input.info);
+  WalkDump(walker, ctx, input.window, [&] { return JsonWriter<VgmWalker>(out, input.in, walker, ctx); });
+  for (const auto& section : ctx.sections) section->WriteJson(out);
 }
 
 }  // namespace tavrin

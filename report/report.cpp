@@ -8,8 +8,8 @@ namespace tavrin {
 namespace {
 
 constexpr std::array<ReportWriter, 2> kReportWriters = {{
-    {ReportFormat::Text, ".txt", WriteTextReport},         // the report: CR LF lines
-    {ReportFormat::JsonLines, ".jsonl", WriteJsonReport},  // --json: one object per line, LF
+    {ReportFormat::Text, ".txt", WriteTextReport, WriteVgmTextReport},         // the report: CR LF lines
+    {ReportFormat::JsonLines, ".jsonl", WriteJsonReport, WriteVgmJsonReport},  // --json: one object per line, LF
 }};
 
 }  // namespace
@@ -23,6 +23,10 @@ const ReportWriter& WriterFor(ReportFormat format) {
 
 bool WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format) {
   return WriterFor(format).Write(out, input);
+}
+
+void WriteVgmReport(ReportSink& out, const VgmReportInput& input, ReportFormat format) {
+  WriterFor(format).WriteVgm(out, input);
 }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include "core/byte_reader.h"
 #include "core/report_sink.h"
 #include "formats/s98/s98.h"
+#include "formats/vgm/vgm.h"
 #include "report/options.h"
 #include "report/selection.h"
 
@@ -20,12 +21,22 @@ struct ReportInput {
   const DumpWindow& window;
 };
 
+// One VGM log as the writers see it.
+struct VgmReportInput {
+  ByteReader& in;
+  const VgmInfo& info;
+  std::string_view fileName;
+  const WalkPlan& plan;
+  const DumpWindow& window;
+};
+
 // One output format: its writer, and how files of it are named beside the input.
 struct ReportWriter {
   ReportFormat format;
   std::string_view extension;  // ".txt", ".jsonl"
   // Returns whether any command fell inside the selection (always true without one).
   bool (*Write)(ReportSink& out, const ReportInput& input);
+  void (*WriteVgm)(ReportSink& out, const VgmReportInput& input);
 };
 
 // The writer of a format (every ReportFormat has one).
@@ -38,5 +49,10 @@ bool WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format)
 // The writers, one per format.
 bool WriteTextReport(ReportSink& out, const ReportInput& input);
 bool WriteJsonReport(ReportSink& out, const ReportInput& input);
+void WriteVgmTextReport(ReportSink& out, const VgmReportInput& input);
+void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input);
+
+// Writes the report of a VGM log in `format`.
+void WriteVgmReport(ReportSink& out, const VgmReportInput& input, ReportFormat format);
 
 }  // namespace tavrin

@@ -197,7 +197,7 @@ void ChipStateSection::WriteText(ReportSink& out) const {
       continue;
     }
     out.Print<"\r\n[ Chip State at ">();
-    FormatTimestamp(out, ElapsedOfTicks(s.atTick, head_.rate.numerator), head_.rate.denominator);
+    FormatTickTime(out, s.atTick, head_.rate);
     out.Print<" (tick %s, offset 0x%08x) ]\r\n">(std::to_string(s.atTick), s.at);
     if (s.asked.kind == StatePoint::Kind::End) {
       out.Print<"At             = end (after the last command)\r\n">();

@@ -98,9 +98,6 @@ double DumpStats::Seconds(std::uint64_t ticks) const {
   return static_cast<double>(ticks) * head_.rate.numerator / head_.rate.denominator;
 }
 
-// Elapsed time in the dump's own 32-bit units, so the times here read like the dump's timestamps.
-std::int32_t DumpStats::ElapsedOf(std::uint64_t ticks) const { return ElapsedOfTicks(ticks, head_.rate.numerator); }
-
 std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
   std::vector<DeviceRow> rows;
   for (int d = 0; d < kDeviceIndexCount; ++d) {
@@ -136,7 +133,6 @@ std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
 }
 
 void DumpStats::WriteText(ReportSink& out) const {
-  const std::int32_t denominator = head_.rate.denominator;
   out.Print<"\r\n[ Statistics ]\r\n">();
   if (selective_) {
     out.Print<
@@ -148,7 +144,7 @@ void DumpStats::WriteText(ReportSink& out) const {
   out.Print<"Writes         = %s\r\n">(Count(writes_).View());
   out.Print<"Waits          = %s (%s ticks)\r\n">(Count(waits_).View(), Count(waitTicks_).View());
   out.Print<"Duration       = %s ticks  ">(Count(totalTicks_).View());
-  FormatTimestamp(out, ElapsedOf(totalTicks_), denominator);
+  FormatTickTime(out, totalTicks_, head_.rate);
   out.Print<"\r\n">();
   out.Print<"Loop Start     = 0x%08x">(head_.loopOffset);
   if (head_.loopOffset == 0 && !loopFound_) {
@@ -157,9 +153,9 @@ void DumpStats::WriteText(ReportSink& out) const {
     out.Print<" (no command starts there)\r\n">();
   } else {
     out.Print<"  tick %s  ">(Count(loopTick_).View());
-    FormatTimestamp(out, ElapsedOf(loopTick_), denominator);
+    FormatTickTime(out, loopTick_, head_.rate);
     out.Print<"\r\nLoop Length    = %s ticks  ">(Count(totalTicks_ - loopTick_).View());
-    FormatTimestamp(out, ElapsedOf(totalTicks_ - loopTick_), denominator);
+    FormatTickTime(out, totalTicks_ - loopTick_, head_.rate);
     out.Print<"\r\n">();
   }
   switch (endKind_) {

@@ -70,8 +70,6 @@ class DumpStats final : public ReportSection {
   void WriteJson(ReportSink& out) const override;
 
  private:
-  std::int32_t ElapsedOf(std::uint64_t ticks) const;
-
   StreamHead head_;
   DeviceTable devices_;
   bool selective_;

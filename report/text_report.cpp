@@ -40,6 +40,7 @@ class TextWriter {
         if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
         break;
       case CommandKind::Cut:
+      case CommandKind::Other:
         break;
     }
     if (cmd.atLoop) out_.Print<" *** LOOP POINT ***">();
@@ -66,13 +67,7 @@ bool WriteTextReport(ReportSink& out, const ReportInput& input) {
   if (input.plan.dump) out.Print<"\r\n[ Dump Data ]\r\n">();
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
-  if (input.plan.dump) {
-    TextWriter writer(out, walker, ctx);
-    Walk(walker, ctx, input.window, writer);
-  } else {
-    SilentWriter writer;
-    Walk(walker, ctx, input.window, writer);
-  }
+  WalkDump(walker, ctx, input.window, [&] { return TextWriter(out, walker, ctx); });
   for (const auto& section : ctx.sections) section->WriteText(out);
   return ctx.anyShown || !input.plan.selective;
 }

@@ -53,10 +53,8 @@ void WriteChannelFields(ReportSink& out, const Voice& v) {
 }  // namespace
 
 void WriteVoiceTime(ReportSink& out, const TickRate& rate, std::uint64_t ticks) {
-  // Elapsed time in the dump's own 32-bit units, so the times read like the dump's timestamps.
-  const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) *
-                                                 static_cast<std::uint32_t>(rate.numerator));
-  FormatTimestamp(out, elapsed, rate.denominator);
+  // The times read like the dump's timestamps.
+  FormatTickTime(out, ticks, rate);
 }
 
 VoiceSection::VoiceSection(const StreamHead& head, bool selective, const RegisterModel& model)

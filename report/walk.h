@@ -110,4 +110,17 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
   for (const auto& section : ctx.sections) section->Finish(source.EndBound());
 }
 
+// Walks `source` with the writer makeWriter() returns when the plan shows the dump lines, else with a
+// silent one (the sections still see every step).
+template <typename Source, typename MakeWriter>
+void WalkDump(Source& source, WalkContext& ctx, const DumpWindow& window, MakeWriter&& makeWriter) {
+  if (ctx.plan.dump) {
+    auto writer = makeWriter();
+    Walk(source, ctx, window, writer);
+  } else {
+    SilentWriter writer;
+    Walk(source, ctx, window, writer);
+  }
+}
+
 }  // namespace tavrin

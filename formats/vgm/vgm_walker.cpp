@@ -1,0 +1,197 @@
+// The VGM walk: each command's length from its first byte, so no command, known or not, loses the place.
+#include "formats/vgm/vgm_walker.h"
+
+namespace tavrin {
+
+namespace {
+
+// Register byte of a Game Gear stereo write in the command stream (the DCSG annotator's own).
+constexpr std::uint8_t kGameGearStereoRegister = 1;
+
+}  // namespace
+
+VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
+    : in_(in), vgm_(info), loopOffset_(info.header.loopOffset), position_(info.header.dataOffset) {
+  // The sound data end at the tag or the end of file when those lie after them.
+  endBound_ = 0x7FFFFFFF;
+  for (std::uint32_t bound : {info.header.gd3Offset, info.header.eofOffset}) {
+    if (bound > position_ && bound < endBound_) endBound_ = bound;
+  }
+  const auto at = [](std::string_view name) { return static_cast<std::int16_t>(VgmKindIndex(name)); };
+  const auto set = [this](unsigned command, std::int16_t kind, std::uint8_t port, bool second) {
+    targets_[command] = WriteTarget{kind, port, second, false, false, 0};
+  };
+  set(0x50, at("SN76489"), 0, false);
+  set(0x30, at("SN76489"), 0, true);
+  set(0x4F, at("SN76489"), 0, false);
+  set(0x3F, at("SN76489"), 0, true);
+  for (unsigned c : {0x50u, 0x30u, 0x4Fu, 0x3Fu}) targets_[c].single = true;
+  targets_[0x4F].reg = kGameGearStereoRegister;
+  targets_[0x3F].reg = kGameGearStereoRegister;
+  // 5n aa dd and their second chips An aa dd.
+  const std::pair<unsigned, std::string_view> fm[] = {
+      {0x51, "YM2413"}, {0x52, "YM2612"}, {0x53, "YM2612"}, {0x54, "YM2151"}, {0x55, "YM2203"},
+      {0x56, "YM2608"}, {0x57, "YM2608"}, {0x58, "YM2610"}, {0x59, "YM2610"}, {0x5A, "YM3812"},
+      {0x5B, "YM3526"}, {0x5C, "Y8950"},  {0x5D, "YMZ280B"}, {0x5E, "YMF262"}, {0x5F, "YMF262"}};
+  for (const auto& [command, name] : fm) {
+    const auto port = static_cast<std::uint8_t>(command == 0x53 || command == 0x57 || command == 0x59 || command == 0x5F);
+    set(command, at(name), port, false);
+    set(command + 0x50, at(name), port, true);
+  }
+  // Bn aa dd, A0 aa dd: bit 7 of aa picks the second chip.
+  const std::string_view bn[] = {"RF5C68",  "RF5C164", "PWM",     "GameBoy", "NES APU",  "MultiPCM",
+                                 "uPD7759", "OKIM6258", "OKIM6295", "HuC6280", "K053260", "Pokey",
+                                 "WonderSwan", "SAA1099", "ES5506", "GA20"};
+  for (unsigned i = 0; i < 16; ++i) set(0xB0 + i, at(bn[i]), 0, false);
+  set(0xA0, at("AY8910"), 0, false);
+  // PWM and the RF5C chips take no second-chip bit in the register byte; every Bn is read alike here.
+  for (unsigned c = 0xB0; c <= 0xBF; ++c) targets_[c].secondInRegister = true;
+  targets_[0xA0].secondInRegister = true;
+  // Cn, Dn, E1: three and four operands, for chips Tavrin does not decode.
+  const std::string_view cn[] = {"SegaPCM", "RF5C68", "RF5C164", "MultiPCM", "QSound", "SCSP", "WonderSwan", "VSU", "X1-010"};
+  for (unsigned i = 0; i < 9; ++i) set(0xC0 + i, at(cn[i]), 0, false);
+  const std::string_view dn[] = {"YMF278B", "YMF271", "K051649", "K054539", "C140", "ES5503", "ES5506"};
+  for (unsigned i = 0; i < 7; ++i) set(0xD0 + i, at(dn[i]), 0, false);
+  set(0xE1, at("C352"), 0, false);
+
+  if (info.header.dataOffset >= 0x80000000u) {
+    running_ = false;
+  } else {
+    in_.Seek(position_);
+  }
+}
+
+bool VgmWalker::Next(Command& cmd) {
+  if (!running_ || position_ >= endBound_) return false;
+  const int h = in_.Next();
+  if (h < 0) {
+    running_ = false;
+    return false;
+  }
+  cmd = Command{};
+  info_ = VgmCommandInfo{};
+  cmd.offset = static_cast<std::int32_t>(position_);
+  cmd.command = static_cast<std::uint8_t>(h);
+  cmd.atLoop = loopOffset_ != 0 && position_ == loopOffset_;
+  raw_[0] = static_cast<std::uint8_t>(h);
+  rawLength_ = 1;
+  const std::uint8_t length = VgmCommandLength(cmd.command);
+  if (length == 0) {
+    // No length: nothing after this byte can be placed.
+    cmd.kind = CommandKind::Other;
+    info_.other = VgmOther::Unknown;
+    running_ = false;
+  } else {
+    // Byte by byte: operands are one to eleven bytes, fewer than a block copy pays for.
+    for (std::size_t i = 1; i < length; ++i) {
+      const int b = in_.Next();
+      if (b < 0) break;
+      raw_[rawLength_++] = static_cast<std::uint8_t>(b);
+    }
+    cmd.countBytes = raw_.data() + 1;
+    cmd.countLength = rawLength_ - 1;
+    cmd.countHeld = rawLength_ - 1;
+    if (rawLength_ < length) {
+      cmd.kind = CommandKind::Cut;
+      running_ = false;
+    } else {
+      Classify(cmd);
+    }
+  }
+  std::uint64_t advance = rawLength_;
+  if (cmd.kind == CommandKind::Other && info_.other == VgmOther::DataBlock) {
+    // The data of a block are skipped, not shown; a block that runs past the end is cut.
+    // Read past rather than seek: a size beyond the end must show as a cut, and a compressed input
+    // has to inflate the bytes anyway.
+    const std::uint32_t size = ReadLE32(raw_.data() + 3) & 0x7FFFFFFFu;
+    std::uint8_t scratch[4096];
+    std::uint32_t skipped = 0;
+    while (skipped < size) {
+      const std::size_t want = size - skipped < sizeof scratch ? size - skipped : sizeof scratch;
+      const std::size_t got = in_.Read(scratch, want);
+      skipped += static_cast<std::uint32_t>(got);
+      if (got < want) break;
+    }
+    if (skipped < size) {
+      cmd.kind = CommandKind::Cut;
+      running_ = false;
+    }
+    advance += skipped;
+  }
+  cmd.tickCount = static_cast<std::int32_t>(samples_);
+  cmd.elapsed = cmd.tickCount;
+  position_ = static_cast<std::uint32_t>(position_ + advance);
+  return true;
+}
+
+void VgmWalker::Classify(Command& cmd) {
+  const std::uint8_t c = cmd.command;
+  const auto wait = [&](std::uint32_t samples) {
+    cmd.kind = CommandKind::Wait;
+    cmd.ticks = static_cast<std::int32_t>(samples);
+    samples_ += samples;
+  };
+  if (c == 0x66) {
+    cmd.kind = CommandKind::End;
+    running_ = false;
+    return;
+  }
+  if (c == 0x61) return wait(static_cast<std::uint32_t>(raw_[1] | raw_[2] << 8));
+  if (c == 0x62) return wait(wait62_);
+  if (c == 0x63) return wait(wait63_);
+  if ((c & 0xF0) == 0x70) return wait((c & 0x0Fu) + 1);
+  if ((c & 0xF0) == 0x80) {
+    info_.dacWait = true;
+    return wait(c & 0x0Fu);
+  }
+  cmd.kind = CommandKind::Other;
+  const WriteTarget& target = targets_[c];
+  if (target.kind >= 0) {
+    const bool second = target.second || (target.secondInRegister && (raw_[1] & 0x80) != 0);
+    const auto kind = static_cast<std::size_t>(target.kind);
+    const int device = VgmDeviceOf(vgm_, kind, second);
+    info_ = VgmCommandInfo{VgmOther::ChipWrite, kind, second, device, false};
+    if (device < 0 || device >= kDeviceIndexCount) return;
+    // A listed chip Tavrin does not decode: the line belongs to its device (--device), no annotator reads it.
+    cmd.hasDevice = true;
+    cmd.device = device;
+    cmd.port = target.port;
+    if (VgmChipKinds()[kind].type == DeviceType::None) return;
+    cmd.kind = CommandKind::Write;
+    cmd.hasDevice = true;
+    cmd.device = device;
+    cmd.port = target.port;
+    cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(target.secondInRegister ? raw_[1] & 0x7F : raw_[1]);
+    cmd.value = target.single ? raw_[1] : raw_[2];
+    // A write holds no count bytes: its bytes are register and value.
+    cmd.countBytes = nullptr;
+    cmd.countLength = 0;
+    cmd.countHeld = 0;
+    info_.other = VgmOther::None;
+    return;
+  }
+  if (c == 0x67) {
+    info_.other = VgmOther::DataBlock;
+  } else if (c == 0x68) {
+    info_.other = VgmOther::PcmRamWrite;
+  } else if (c >= 0x90 && c <= 0x95) {
+    info_.other = VgmOther::DacStream;
+  } else if (c == 0xE0) {
+    info_.other = VgmOther::Seek;
+  } else if (c == 0x64) {
+    info_.other = VgmOther::WaitOverride;
+    const std::uint32_t samples = static_cast<std::uint32_t>(raw_[2] | raw_[3] << 8);
+    if (raw_[1] == 0x62) wait62_ = samples;
+    if (raw_[1] == 0x63) wait63_ = samples;
+  } else {
+    info_.other = VgmOther::Reserved;
+  }
+}
+
+std::size_t VgmWalker::CountBytesAt(const Command& cmd, std::uint64_t from, std::uint8_t* dest, std::size_t size) {
+  std::size_t copied = 0;
+  for (; copied < size && from + copied < cmd.countHeld; ++copied) dest[copied] = cmd.countBytes[from + copied];
+  return copied;
+}
+
+}  // namespace tavrin
