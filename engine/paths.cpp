@@ -1,6 +1,8 @@
 // The report-path and name-part rules on the platform's own path characters.
 #include "engine/paths.h"
 
+#include "core/utf8.h"
+
 #include <algorithm>
 
 #ifdef _WIN32
@@ -27,32 +29,9 @@ constexpr bool IsSeparator(Char c) {
 
 }  // namespace
 
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i) {
-  const auto byte = [&s](std::size_t at) { return static_cast<unsigned char>(s[at]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing past U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > s.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-  }
-  return length;
+std::size_t Utf8SequenceLengthAt(std::string_view s, std::size_t i) {
+  std::size_t consumed = 0;
+  return i < s.size() ? Utf8SequenceLength(s.substr(i), consumed) : 0;
 }
 
 namespace {
@@ -71,7 +50,7 @@ std::string PrintableName(std::string_view name) {
   out.reserve(name.size());
   for (std::size_t i = 0; i < name.size();) {
     const auto c = static_cast<unsigned char>(name[i]);
-    const std::size_t length = Utf8SequenceLength(name, i);
+    const std::size_t length = Utf8SequenceLengthAt(name, i);
     const bool c1Control = length == 2 && c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0;
     if (length == 0 || c1Control) {
       for (std::size_t k = 0; k < std::max<std::size_t>(length, 1); ++k) {

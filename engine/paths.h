@@ -30,7 +30,7 @@ std::string HeaderFileName(const std::filesystem::path& input);
 std::filesystem::path PathFromArgument(const std::string& argument);
 
 // Length of the well-formed UTF-8 sequence at s[i] (1 to 4), or 0 when the byte there begins none.
-std::size_t Utf8SequenceLength(std::string_view s, std::size_t i);
+std::size_t Utf8SequenceLengthAt(std::string_view s, std::size_t i);
 
 // A name as a terminal log shows it: control characters (C0, DEL, C1) and bytes that are not UTF-8
 // become \n, \r, \t or \xHH, so a name can neither break a line nor send a control sequence; on

@@ -2,6 +2,8 @@
 // amiss.
 #include "formats/s98/tags.h"
 
+#include "core/utf8.h"
+
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -21,41 +23,6 @@ namespace {
 constexpr std::string_view kTagMagic = "[S98]";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-bool IsContinuation(std::uint8_t b) { return (b & 0xC0u) == 0x80u; }
-
-// Length of the well-formed UTF-8 sequence at the start of `s`, or 0 when it is not one. `consumed`
-// gets the bytes that belong to the broken sequence (its maximal well-formed prefix, at least one),
-// so one U+FFFD stands for each broken sequence as Unicode recommends.
-std::size_t SequenceLength(std::string_view s, std::size_t& consumed) {
-  const auto b0 = static_cast<std::uint8_t>(s[0]);
-  consumed = 1;
-  if (b0 < 0x80) return 1;
-  std::size_t length = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;  // bounds of the second byte; the rest are plain continuations
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    if (b0 == 0xE0) low = 0xA0;   // no overlong forms
-    if (b0 == 0xED) high = 0x9F;  // no surrogates
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    if (b0 == 0xF0) low = 0x90;
-    if (b0 == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if (i >= s.size()) return 0;
-    const auto b = static_cast<std::uint8_t>(s[i]);
-    const bool fits = i == 1 ? (b >= low && b <= high) : IsContinuation(b);
-    if (!fits) return 0;
-    consumed = i + 1;
-  }
-  return length;
-}
 
 // Lines end at LF, CR LF or a CR alone (a CR left inside a line would end the report line for some
 // readers and not for others). Empty lines carry nothing and are left out.
@@ -83,7 +50,7 @@ std::string ValidUtf8(std::string_view text, std::size_t& replaced) {
   out.reserve(text.size());
   while (!text.empty()) {
     std::size_t consumed = 0;
-    const std::size_t length = SequenceLength(text, consumed);
+    const std::size_t length = Utf8SequenceLength(text, consumed);
     if (length != 0) {
       out.append(text.substr(0, length));
       text.remove_prefix(length);
