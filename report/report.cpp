@@ -5,6 +5,12 @@
 
 namespace tavrin {
 
+// The writers, one file each (text_report.cpp, vgm_report.cpp, json_report.cpp).
+bool WriteTextReport(ReportSink& out, const ReportInput& input);
+bool WriteJsonReport(ReportSink& out, const ReportInput& input);
+void WriteVgmTextReport(ReportSink& out, const VgmReportInput& input);
+void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input);
+
 namespace {
 
 constexpr std::array<ReportWriter, 2> kReportWriters = {{

@@ -46,12 +46,6 @@ const ReportWriter& WriterFor(ReportFormat format);
 // Returns whether any command fell inside --from/--to and --device (always true without them).
 bool WriteReport(ReportSink& out, const ReportInput& input, ReportFormat format);
 
-// The writers, one per format.
-bool WriteTextReport(ReportSink& out, const ReportInput& input);
-bool WriteJsonReport(ReportSink& out, const ReportInput& input);
-void WriteVgmTextReport(ReportSink& out, const VgmReportInput& input);
-void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input);
-
 // Writes the report of a VGM log in `format`.
 void WriteVgmReport(ReportSink& out, const VgmReportInput& input, ReportFormat format);
 
