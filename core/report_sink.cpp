@@ -7,28 +7,30 @@
 namespace tavrin {
 
 ReportSink::ReportSink(ReportTarget& target)
-    : target_(target), buffer_(new char[kBlockSize]), capacity_(kBlockSize) {}
+    : target_(target), buffer_(new char[kBlockSize]), cursor_(buffer_.get()), end_(buffer_.get() + kBlockSize) {}
 
 void ReportSink::MakeRoom(std::size_t bound) {
   Flush();
-  if (capacity_ < bound) {
+  if (static_cast<std::size_t>(end_ - buffer_.get()) < bound) {
     // Only a field of unusual length gets here; the block grows once and stays.
     buffer_.reset(new char[bound]);
-    capacity_ = bound;
+    cursor_ = buffer_.get();
+    end_ = buffer_.get() + bound;
   }
 }
 
 void ReportSink::Append(std::string_view text) {
   char* out = Reserve(text.size());
   std::memcpy(out, text.data(), text.size());
-  used_ += text.size();
+  cursor_ = out + text.size();
 }
 
 bool ReportSink::Flush() {
-  if (used_ > 0) {
-    if (!failed_ && !target_.Write(buffer_.get(), used_)) failed_ = true;
-    flushedBytes_ += used_;
-    used_ = 0;
+  const std::size_t used = Used();
+  if (used > 0) {
+    if (!failed_ && !target_.Write(buffer_.get(), used)) failed_ = true;
+    flushedBytes_ += used;
+    cursor_ = buffer_.get();
   }
   return !failed_;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -106,6 +107,24 @@ constexpr auto Parse() {
 template <FormatText F>
 inline constexpr auto kParsed = Parse<F>();
 
+// Two characters per table look-up: "00" to "99", and "00" to "ff".
+inline constexpr std::array<char, 200> kDecimalPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+inline constexpr std::array<char, 512> kHexPairs = [] {
+  std::array<char, 512> pairs{};
+  for (int i = 0; i < 256; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = "0123456789abcdef"[i >> 4];
+    pairs[static_cast<std::size_t>(2 * i + 1)] = "0123456789abcdef"[i & 15];
+  }
+  return pairs;
+}();
+
 // Longest text a field can produce, strings aside (they add their own length at run time).
 constexpr std::size_t FieldBound(const Field& f) {
   std::size_t natural = 0;
@@ -161,21 +180,29 @@ class ReportSink {
       out = EmitFields<F>(out, std::index_sequence_for<Args...>{}, args...);
     }
     out = CopyLiteral<F, parsed.fields.size()>(out);
-    used_ = static_cast<std::size_t>(out - buffer_.get());
+    cursor_ = out;
   }
 
   // Text taken as it stands, no conversions.
   void Append(std::string_view text);
 
+  // For writers of their own (JSON text): `write(out)` gets room for `bound` bytes, fills some of it and
+  // returns where it stopped.
+  template <typename Writer>
+  void AppendWith(std::size_t bound, Writer&& write) {
+    char* out = Reserve(bound);
+    cursor_ = write(out);
+  }
+
   // Hands everything buffered to the target; false once any write has failed.
   bool Flush();
   bool Failed() const { return failed_; }
-  std::uint64_t BytesWritten() const { return flushedBytes_ + used_; }
+  std::uint64_t BytesWritten() const { return flushedBytes_ + Used(); }
 
  private:
   char* Reserve(std::size_t bound) {
-    if (capacity_ - used_ < bound) MakeRoom(bound);
-    return buffer_.get() + used_;
+    if (static_cast<std::size_t>(end_ - cursor_) < bound) MakeRoom(bound);
+    return cursor_;
   }
   void MakeRoom(std::size_t bound);
 
@@ -187,10 +214,10 @@ class ReportSink {
     return out + size;
   }
 
-  // Lays out sign and digits in a field of the format's width: right-aligned with blanks, with zeros
-  // after the sign for '0', or left-aligned for '-'.
+  // The start of a field of `count` digits in the format's width: blanks when right-aligned, the sign,
+  // zeros for '0'. Returns where the digits go; `trailing` is what a left-aligned field owes after them.
   template <format_detail::Field f>
-  static char* Place(char* out, bool negative, const char* digits, std::size_t count) {
+  static char* PlaceLead(char* out, bool negative, std::size_t count, std::size_t& trailing) {
     const std::size_t length = count + (negative ? 1 : 0);
     const std::size_t width = static_cast<std::size_t>(f.width);
     std::size_t fill = width > length ? width - length : 0;
@@ -201,11 +228,52 @@ class ReportSink {
     if constexpr (f.zeroPad && !f.leftAlign) {
       for (; fill > 0; --fill) *out++ = '0';
     }
-    for (std::size_t i = 0; i < count; ++i) *out++ = digits[i];
-    if constexpr (f.leftAlign) {
-      for (; fill > 0; --fill) *out++ = ' ';
-    }
+    trailing = fill;
     return out;
+  }
+
+  static char* Blanks(char* out, std::size_t count) {
+    for (; count > 0; --count) *out++ = ' ';
+    return out;
+  }
+
+  // Lays out sign and digits in a field of the format's width: right-aligned with blanks, with zeros
+  // after the sign for '0', or left-aligned for '-'.
+  template <format_detail::Field f>
+  static char* Place(char* out, bool negative, const char* digits, std::size_t count) {
+    std::size_t trailing = 0;
+    out = PlaceLead<f>(out, negative, count, trailing);
+    for (std::size_t i = 0; i < count; ++i) *out++ = digits[i];
+    return Blanks(out, trailing);
+  }
+
+  // Exactly `width` digits of `value` (which must fit them), two per table look-up; pair I (from the
+  // right) does not wait for pair I-1.
+  template <int width, bool hex>
+  static char* EmitFixedDigits(char* out, std::uint32_t value) {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      if constexpr (hex) {
+        (std::memcpy(out + width - 2 * (I + 1), &format_detail::kHexPairs[2 * ((value >> (8 * I)) & 0xFFu)], 2), ...);
+      } else {
+        (std::memcpy(out + width - 2 * (I + 1), &format_detail::kDecimalPairs[2 * (value / Power(100, I) % 100)], 2),
+         ...);
+      }
+    }(std::make_index_sequence<width / 2>{});
+    if constexpr (width % 2 != 0) {
+      constexpr std::uint32_t lead = hex ? std::uint32_t{1} << (4 * (width - 1)) : Power(10, width - 1);
+      *out = "0123456789abcdef"[value / lead];
+    }
+    return out + width;
+  }
+
+  // Decimal digits of `value`: floor(log10) from the bit length (1233 / 4096 ~ log10(2)), then one
+  // comparison to settle it.
+  static std::size_t DecimalDigitCount(std::uint32_t value) {
+    static constexpr std::uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                                  100000000, 1000000000};
+    const std::uint32_t atLeastOne = value | 1u;
+    const auto estimate = static_cast<std::size_t>((std::bit_width(atLeastOne) * 1233) >> 12);
+    return estimate + (atLeastOne >= kPowers[estimate] ? 1 : 0);
   }
 
   template <format_detail::Field f>
@@ -214,23 +282,27 @@ class ReportSink {
     if constexpr (f.zeroPad && !f.leftAlign && f.width > 0 && f.width < 10) {
       constexpr std::uint32_t limit = Power(10, f.width);
       if (value >= 0 && static_cast<std::uint32_t>(value) < limit) {
-        std::uint32_t v = static_cast<std::uint32_t>(value);
-        for (int i = f.width - 1; i >= 0; --i) {
-          out[i] = static_cast<char>('0' + v % 10);
-          v /= 10;
-        }
-        return out + f.width;
+        return EmitFixedDigits<f.width, false>(out, static_cast<std::uint32_t>(value));
       }
     }
-    char digits[10];
-    char* p = digits + sizeof digits;
     // Negate in unsigned arithmetic so INT32_MIN needs no special case.
     std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    do {
-      *--p = static_cast<char>('0' + magnitude % 10);
-      magnitude /= 10;
-    } while (magnitude != 0);
-    return Place<f>(out, value < 0, p, static_cast<std::size_t>(digits + sizeof digits - p));
+    const std::size_t count = DecimalDigitCount(magnitude);
+    std::size_t trailing = 0;
+    out = PlaceLead<f>(out, value < 0, count, trailing);
+    // The digits straight into place, two per look-up, from the right.
+    char* p = out + count;
+    while (magnitude >= 100) {
+      p -= 2;
+      std::memcpy(p, &format_detail::kDecimalPairs[2 * (magnitude % 100)], 2);
+      magnitude /= 100;
+    }
+    if (magnitude >= 10) {
+      std::memcpy(p - 2, &format_detail::kDecimalPairs[2 * magnitude], 2);
+    } else {
+      p[-1] = static_cast<char>('0' + magnitude);
+    }
+    return Blanks(out + count, trailing);
   }
 
   template <format_detail::Field f>
@@ -238,13 +310,7 @@ class ReportSink {
     // Offsets ("%08x") and bytes ("%02x") fill their fields exactly: one digit per nibble, unrolled.
     if constexpr (f.zeroPad && !f.leftAlign && f.width > 0 && f.width <= 8) {
       constexpr std::uint64_t limit = std::uint64_t{1} << (4 * f.width);
-      if (value < limit) {
-        for (int i = f.width - 1; i >= 0; --i) {
-          out[i] = "0123456789abcdef"[value & 15u];
-          value >>= 4;
-        }
-        return out + f.width;
-      }
+      if (value < limit) return EmitFixedDigits<f.width, true>(out, value);
     }
     char digits[8];
     char* p = digits + sizeof digits;
@@ -260,8 +326,7 @@ class ReportSink {
     // printf's '0' flag does not apply to %s and %c.
     constexpr format_detail::Field plain{f.conversion, f.leftAlign, false, f.width};
     if constexpr (f.width == 0) {
-      std::memcpy(out, text.data(), text.size());
-      return out + text.size();
+      return CopyText(out, text.data(), text.size());
     } else {
       return Place<plain>(out, false, text.data(), text.size());
     }
@@ -269,9 +334,28 @@ class ReportSink {
 
   static char* EmitDouble(char* out, const format_detail::Field& f, double value);
 
-  static constexpr std::uint32_t Power(std::uint32_t base, int exponent) {
+  // Device names and annotation words are short: two overlapping fixed-size copies beat a call to
+  // memcpy. Reads stay inside the text.
+  static char* CopyText(char* out, const char* text, std::size_t size) {
+    if (size >= 8 && size <= 16) {
+      std::memcpy(out, text, 8);
+      std::memcpy(out + size - 8, text + size - 8, 8);
+    } else if (size >= 4 && size < 8) {
+      std::memcpy(out, text, 4);
+      std::memcpy(out + size - 4, text + size - 4, 4);
+    } else if (size > 16) {
+      std::memcpy(out, text, size);
+    } else if (size > 0) {
+      out[0] = text[0];
+      out[size / 2] = text[size / 2];
+      out[size - 1] = text[size - 1];
+    }
+    return out + size;
+  }
+
+  static constexpr std::uint32_t Power(std::uint32_t base, std::size_t exponent) {
     std::uint32_t result = 1;
-    for (int i = 0; i < exponent; ++i) result *= base;
+    for (std::size_t i = 0; i < exponent; ++i) result *= base;
     return result;
   }
 
@@ -300,7 +384,12 @@ class ReportSink {
     } else if constexpr (f.conversion == 'c') {
       static_assert(std::is_integral_v<T>, "%c takes a character");
       const char c = static_cast<char>(arg);
-      return EmitText<f>(out, std::string_view(&c, 1));
+      if constexpr (f.width == 0) {
+        *out = c;
+        return out + 1;
+      } else {
+        return EmitText<f>(out, std::string_view(&c, 1));
+      }
     } else if constexpr (f.conversion == 's') {
       static_assert(std::is_convertible_v<const T&, std::string_view>, "%s takes text");
       return EmitText<f>(out, std::string_view(arg));
@@ -311,9 +400,13 @@ class ReportSink {
   }
 
   ReportTarget& target_;
+  std::size_t Used() const { return static_cast<std::size_t>(cursor_ - buffer_.get()); }
+
+  // The text goes to [buffer_, cursor_); the block ends at end_. Pointers rather than counts, so a
+  // Print costs one comparison and one store besides its own text.
   std::unique_ptr<char[]> buffer_;
-  std::size_t capacity_ = 0;
-  std::size_t used_ = 0;
+  char* cursor_ = nullptr;
+  char* end_ = nullptr;
   std::uint64_t flushedBytes_ = 0;
   bool failed_ = false;
 };

@@ -33,6 +33,14 @@ std::string Printf(const char* format, Args... args) {
 std::vector<int> InterestingInts() {
   std::vector<int> values = {0, 1, -1, 9, 10, 99, 100, 255, 999, 1000, -5, -99, -100, 12345,
                              INT_MAX, INT_MIN, INT_MIN + 1, 0x7FFF, -0x8000};
+  // Each side of every change in digit count.
+  for (int p = 10; p <= 1000000000; p *= 10) {
+    for (int v : {p - 1, p}) {
+      values.push_back(v);
+      values.push_back(-v);
+    }
+    if (p == 1000000000) break;
+  }
   std::mt19937 rng(7);
   for (int i = 0; i < 200; ++i) values.push_back(static_cast<int>(rng()));
   return values;
@@ -61,6 +69,9 @@ TEST(ReportSinkTest, TextCharAndFloatConversionsMatchPrintf) {
     EXPECT_LIKE_PRINTF("(%s)", s);
     EXPECT_LIKE_PRINTF("%5s|", s);
   }
+  // Every length a short text is copied by, and past it.
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789ABCDEF";
+  for (std::size_t n = 0; n <= letters.size(); ++n) EXPECT_LIKE_PRINTF("(%s)", letters.substr(0, n).c_str());
   for (int c : {0x33, 0x30, 0x41, 0x20, 0x7F}) EXPECT_LIKE_PRINTF("Version = %c\r\n", c);
   for (double d : {10.0, 16.666666666666668, 0.0, -10.0, 1e-9, 1e300, -1e300, 0.1234565, 2.5e-7}) {
     EXPECT_LIKE_PRINTF("(%f msec)", d);
