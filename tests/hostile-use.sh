@@ -165,6 +165,10 @@ if has_gui && [ -x "$closer" ] && command -v Xvfb >/dev/null && command -v xdoto
   for i in $(seq 1 20); do
     { head32 3 0 0x30 0; head -c 1500000 /dev/zero | tr '\0' '\377'; printf '\xfd'; } > "close/s$i.s98"
   done
+  # The second file is a pipe whose writer is there but sends its song only after a few seconds, so the
+  # close request always arrives while a file is in hand, however fast the machine converts.
+  rm close/s2.s98 && mkfifo close/s2.s98
+  (exec 3> close/s2.s98; sleep 4; cat song.s98 >&3) & pids+=($!)
   Xvfb -displayfd 1 -nolisten tcp -screen 0 800x600x24 > display.txt 2>/dev/null & pids+=($!)
   wait_for 20 test -s display.txt
   export DISPLAY=":$(head -1 display.txt)"
