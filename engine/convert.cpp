@@ -85,6 +85,10 @@ struct OpenLog {
     const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
     return Prepare(in, options, sameFile, info, window);
   }
+  // The same for a reader that writes files of its own naming (each checks against the input itself).
+  std::string Open(const std::filesystem::path& input, const ConversionOptions& options) {
+    return Open(input, "-", options);
+  }
 };
 
 // Writes `bytes` to `target` through a temporary file; "" or the status of the failure.
@@ -189,16 +193,10 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
 std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
                                const ConversionOptions& options, std::vector<std::string>& written) {
   written.clear();
-  InputFile file;
-  if (!file.Open(input)) return std::string(kStatusFileOpenError);
-  ByteReader in(file);
-  S98Info info;
-  DumpWindow window;
-  if (std::string status = Prepare(in, options, [] { return false; }, info, window); !status.empty()) {
-    return status;
-  }
-  const VoiceBank bank = CollectVoices(in, info, options, window);
-  if (in.Failed()) return std::string(kStatusFileReadError);
+  OpenLog log;
+  if (std::string status = log.Open(input, options); !status.empty()) return status;
+  const VoiceBank bank = CollectVoices(log.in, log.info, options, log.window);
+  if (log.in.Failed()) return std::string(kStatusFileReadError);
   const std::string stem = input.stem().string();
   for (const PatchFile& patch : VoicePatchFiles(bank, stem)) {
     const std::filesystem::path target = dir / patch.name;
