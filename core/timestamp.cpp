@@ -35,6 +35,23 @@ void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denomin
   out.Print<"%02d:%02d:%02d.%03d">(hours, minutes, seconds, fraction);
 }
 
+void RunningTimestamp::Carry() {
+  fraction_ -= denominator_;
+  if (++seconds_ < 60) return;
+  seconds_ = 0;
+  if (++minutes_ < 60) return;
+  minutes_ = 0;
+  ++hours_;
+}
+
+void RunningTimestamp::Split(std::int32_t elapsed) {
+  const std::int32_t perMinute = denominator_ * 60;
+  hours_ = elapsed / (perMinute * 60);
+  minutes_ = elapsed % (perMinute * 60) / perMinute;
+  seconds_ = elapsed % perMinute / denominator_;
+  fraction_ = elapsed % denominator_;
+}
+
 void FormatTickTime(ReportSink& out, std::uint64_t ticks, const TickRate& rate) {
   if (!rate.realTime || rate.numerator <= 0 || rate.denominator <= 0) {
     FormatTimestamp(out, ElapsedOfTicks(ticks, rate.numerator), rate.denominator);

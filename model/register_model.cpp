@@ -5,28 +5,22 @@
 
 namespace tavrin {
 
-RegisterModel::RegisterModel(const DeviceTable& devices) : states_(static_cast<std::size_t>(kDeviceIndexCount)) {
+RegisterModel::RegisterModel(const DeviceTable& devices) {
+  std::size_t known = 0;
   for (int d = 0; d < kDeviceIndexCount; ++d) {
     const DeviceInfo* info = devices.Find(d);
     if (info == nullptr) continue;
-    slots_[static_cast<std::size_t>(d)] = Slot{FamilyOf(info->type), *info};
+    Slot& slot = slots_[static_cast<std::size_t>(d)];
+    slot.family = FamilyOf(info->type);
+    slot.info = *info;
+    if (slot.family == nullptr) continue;
+    slot.bank = {slot.family->Bank(info->type, 0), slot.family->Bank(info->type, 1)};
+    ++known;
   }
-}
-
-WriteEffect RegisterModel::Apply(int device, int port, unsigned reg, unsigned value) {
-  WriteEffect effect;
-  if (device < 0 || device >= kDeviceIndexCount) return effect;
-  const Slot& slot = slots_[static_cast<std::size_t>(device)];
-  if (slot.family == nullptr) return effect;
-  const int bank = slot.family->Bank(slot.info.type, port & 1);
-  if (bank < 0) return effect;
-  ChipState& state = states_[static_cast<std::size_t>(device)];
-  reg &= 0xFFu;
-  value &= 0xFFu;
-  state.Registers[static_cast<std::size_t>(bank)][reg] = static_cast<std::uint8_t>(value);
-  state.Written[static_cast<std::size_t>(bank)][reg] = true;
-  slot.family->Apply(state, slot.info, port & 1, reg, value, effect);
-  return effect;
+  // Sized once, so the pointers into it stay put; the last state is the zeros of the other indices.
+  states_.resize(known + 1);
+  std::size_t next = 0;
+  for (Slot& slot : slots_) slot.state = slot.family != nullptr ? &states_[next++] : &states_.back();
 }
 
 void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect) {

@@ -21,20 +21,39 @@ class RegisterModel {
   explicit RegisterModel(const DeviceTable& devices);
 
   // Records one register write in the bank it reaches and applies the chip's rules. Devices of no
-  // known family, and ports nothing answers, change nothing.
-  WriteEffect Apply(int device, int port, unsigned reg, unsigned value);
+  // known family, and ports nothing answers, change nothing. Inline: it runs for every write of a
+  // report that keeps the model.
+  WriteEffect Apply(int device, int port, unsigned reg, unsigned value) {
+    WriteEffect effect;
+    if (device < 0 || device >= kDeviceIndexCount) return effect;
+    const Slot& slot = slots_[static_cast<std::size_t>(device)];
+    const int bank = slot.bank[static_cast<std::size_t>(port & 1)];
+    if (bank < 0) return effect;
+    ChipState& state = *slot.state;
+    reg &= 0xFFu;
+    value &= 0xFFu;
+    state.Registers[static_cast<std::size_t>(bank)][reg] = static_cast<std::uint8_t>(value);
+    state.Written[static_cast<std::size_t>(bank)][reg] = true;
+    slot.family->Apply(state, slot.info, port & 1, reg, value, effect);
+    return effect;
+  }
 
   // Null for an index without a device of a known family.
   const ChipFamily* Family(int device) const { return slots_[static_cast<std::size_t>(device)].family; }
   const DeviceInfo& Info(int device) const { return slots_[static_cast<std::size_t>(device)].info; }
-  const ChipState& State(int device) const { return states_[static_cast<std::size_t>(device)]; }
+  // All zeros for an index without a device of a known family.
+  const ChipState& State(int device) const { return *slots_[static_cast<std::size_t>(device)].state; }
 
  private:
   struct Slot {
     const ChipFamily* family = nullptr;
     DeviceInfo info;
+    std::array<int, 2> bank{-1, -1};  // the family's Bank for port 0 and 1; -1 throughout without a family
+    ChipState* state = nullptr;       // never null once constructed
   };
   std::array<Slot, kDeviceIndexCount> slots_{};
+  // One state per device of a known family, and one of zeros for every other index: a log names a
+  // few devices of the 127 indices, and a conversion of a short log should not clear 127 states.
   std::vector<ChipState> states_;
 };
 

@@ -42,22 +42,17 @@ DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool se
 
 void DumpStats::Observe(const WalkStep& step) {
   const Command& cmd = step.cmd;
-  const bool shown = step.shown;
   if (cmd.atLoop && !loopFound_) {
     loopFound_ = true;
     loopTick_ = totalTicks_;
   }
-  if (cmd.kind == CommandKind::Wait) totalTicks_ += static_cast<std::uint32_t>(cmd.ticks);
   any_ = true;
-  last_ = cmd;
+  last_ = LastCommand{cmd.offset, cmd.kind, cmd.countLength};
   // Commands start at the data offset (never negative) and go up: a negative offset has wrapped.
-  if (cmd.offset < 0) pastOffsetLimit_ = true;
-  if (!shown) return;
-  ++commands_;
-  if (cmd.kind == CommandKind::Wait) {
-    ++waits_;
-    waitTicks_ += static_cast<std::uint32_t>(cmd.ticks);
-  } else if (cmd.kind == CommandKind::Write) {
+  pastOffsetLimit_ = pastOffsetLimit_ || cmd.offset < 0;
+  if (cmd.kind == CommandKind::Write) {
+    if (!step.shown) return;
+    ++commands_;
     ++writes_;
     const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
     ++portWrites_[slot];
@@ -65,6 +60,15 @@ void DumpStats::Observe(const WalkStep& step) {
     for (std::uint32_t keyed = step.effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
       ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
     }
+  } else if (cmd.kind == CommandKind::Wait) {
+    const auto ticks = static_cast<std::uint32_t>(cmd.ticks);
+    totalTicks_ += ticks;
+    if (!step.shown) return;
+    ++commands_;
+    ++waits_;
+    waitTicks_ += ticks;
+  } else if (step.shown) {
+    ++commands_;
   }
 }
 
@@ -80,8 +84,11 @@ void DumpStats::Finish(std::int32_t endBound) {
   } else if (last_.kind == CommandKind::Cut) {
     endKind_ = EndKind::Cut;
   } else {
+    Command last;
+    last.kind = last_.kind;
+    last.countLength = last_.countLength;
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(last_.offset) +
-                                                static_cast<std::uint32_t>(CommandLength(last_)));
+                                                static_cast<std::uint32_t>(CommandLength(last)));
     // A command that starts before the tag may reach into it; the bound is what stopped the walk.
     if (next >= endBound) {
       // Without a tag the only bound is the offset limit: the file goes on past what offsets can name.

@@ -83,7 +83,13 @@ class DumpStats final : public ReportSection {
   std::uint64_t loopTick_ = 0;
   bool any_ = false;
   bool pastOffsetLimit_ = false;  // a command lies beyond what a 32-bit signed offset can name
-  Command last_;
+  // What Finish needs of the last command: where it starts and how long it is.
+  struct LastCommand {
+    std::int32_t offset = 0;
+    CommandKind kind = CommandKind::End;
+    std::uint64_t countLength = 0;
+  };
+  LastCommand last_;
   EndKind endKind_ = EndKind::NoCommand;
   std::int32_t endOffset_ = 0;
 

@@ -13,34 +13,41 @@ namespace {
 class TextWriter {
  public:
   static constexpr bool kWantsTicks = false;  // the lines show the wait's own running count
-  TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx) : out_(out), source_(source), ctx_(ctx) {}
+  TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx)
+      : out_(out), source_(source), ctx_(ctx), clock_(ctx.head.rate.denominator) {}
 
+  // One Print per line where the kind allows it: each Print costs a check for room besides its text.
   [[gnu::always_inline]] void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
-    out_.Print<"%08x : %02x ">(cmd.offset, cmd.command);
-    for (std::size_t i = 0; i < cmd.countHeld; ++i) out_.Print<"%02x ">(cmd.countBytes[i]);
-    if (cmd.countLength > cmd.countHeld) PrintCountBytesReadAgain(cmd);
     switch (cmd.kind) {
+      case CommandKind::Write:
+        if (!ctx_.plan.annotate && !cmd.atLoop) {
+          out_.Print<"%08x : %02x %02x %02x\t[ #%02d %s ] \r\n">(cmd.offset, cmd.command, cmd.reg, cmd.value,
+                                                                 cmd.device, ctx_.Name(cmd.device));
+          return;
+        }
+        out_.Print<"%08x : %02x %02x %02x\t[ #%02d %s ] ">(cmd.offset, cmd.command, cmd.reg, cmd.value, cmd.device,
+                                                         ctx_.Name(cmd.device));
+        if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
+        break;
       case CommandKind::Wait:
         if (cmd.countLength == 0) {
-          out_.Print<"\t\t[ SYNC 1 (%d)]\t">(cmd.tickCount);
+          out_.Print<"%08x : %02x \t\t[ SYNC 1 (%d)]\t">(cmd.offset, cmd.command, cmd.tickCount);
         } else {
+          PrintHead(cmd);
           out_.Print<"\t[ SYNC %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
         }
-        FormatTimestamp(out_, cmd.elapsed, ctx_.head.rate.denominator);
+        clock_.Format(out_, cmd.elapsed);
         break;
       case CommandKind::End:
         if (ctx_.head.loopOffset != 0) {
-          out_.Print<"\t\t[ LOOP OFFSET=%08x ]">(ctx_.head.loopOffset);
+          out_.Print<"%08x : %02x \t\t[ LOOP OFFSET=%08x ]">(cmd.offset, cmd.command, ctx_.head.loopOffset);
         } else {
-          out_.Print<"\t\t[ END ]">();
+          out_.Print<"%08x : %02x \t\t[ END ]">(cmd.offset, cmd.command);
         }
-        break;
-      case CommandKind::Write:
-        out_.Print<"%02x %02x\t[ #%02d %s ] ">(cmd.reg, cmd.value, cmd.device, ctx_.Name(cmd.device));
-        if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
         break;
       case CommandKind::Cut:
       case CommandKind::Other:
+        PrintHead(cmd);
         break;
     }
     if (cmd.atLoop) out_.Print<" *** LOOP POINT ***">();
@@ -48,6 +55,13 @@ class TextWriter {
   }
 
  private:
+  // The offset, the command byte and its count bytes, each followed by a blank.
+  void PrintHead(const Command& cmd) {
+    out_.Print<"%08x : %02x ">(cmd.offset, cmd.command);
+    for (std::size_t i = 0; i < cmd.countHeld; ++i) out_.Print<"%02x ">(cmd.countBytes[i]);
+    if (cmd.countLength > cmd.countHeld) PrintCountBytesReadAgain(cmd);
+  }
+
   // A wait count longer than the walker holds: the rest of its bytes, read again from the input.
   [[gnu::noinline]] void PrintCountBytesReadAgain(const Command& cmd) {
     ForEachCountByte(source_, cmd, cmd.countHeld, [this](std::uint8_t b) { out_.Print<"%02x ">(b); });
@@ -56,6 +70,7 @@ class TextWriter {
   ReportSink& out_;
   CommandSource& source_;
   WalkContext& ctx_;
+  RunningTimestamp clock_;
 };
 
 }  // namespace

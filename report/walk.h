@@ -72,31 +72,31 @@ struct SilentWriter {
   void Line(const Command& /*cmd*/, const WriteEffect& /*effect*/, std::uint64_t /*ticksBefore*/) {}
 };
 
-// Feeds every command of `source` to writer.Line(cmd, effect, ticksBefore), ticksBefore being the
-// ticks of the waits before it, and to every section. Lines outside the window only move state; the
-// walk stops once the window has passed, unless a section wants the whole stream.
-template <typename Source, typename Writer>
-void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
+namespace walk_detail {
+
+// Whether a window shows every command: then no command needs testing against it.
+inline bool ShowsAll(const DumpWindow& window) {
+  const DumpWindow all;
+  return !window.deviceFilter && window.fromTick == all.fromTick && window.toTick == all.toTick &&
+         window.fromOffset == all.fromOffset && window.toOffset == all.toOffset;
+}
+
+// The walk that keeps a model or sections; `Selective` walks test each command against the window.
+template <bool Selective, typename Source, typename Writer>
+void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
   Command cmd;
   std::uint64_t ticksBefore = 0;
-  if (!ctx.plan.selective && ctx.sections.empty() && !ctx.model) {
-    // The plain and -v reports: every line shown, nothing else kept.
-    const WriteEffect none;
-    while (source.Next(cmd)) {
-      writer.Line(cmd, none, ticksBefore);
-      if constexpr (Writer::kWantsTicks) {
-        if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
-      }
-    }
-    return;
-  }
+  RegisterModel* const model = ctx.model.get();
   while (source.Next(cmd)) {
-    if (!ctx.wholeStream && window.Passed(ticksBefore, cmd.offset)) break;
-    const bool shown = window.Shows(ticksBefore, cmd);
+    bool shown = true;
+    if constexpr (Selective) {
+      if (!ctx.wholeStream && window.Passed(ticksBefore, cmd.offset)) break;
+      shown = window.Shows(ticksBefore, cmd);
+    }
     WriteEffect effect;
     for (const auto& section : ctx.sections) section->BeforeApply(cmd, ticksBefore);
-    if (ctx.model && cmd.kind == CommandKind::Write) {
-      effect = ctx.model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
+    if (model != nullptr && cmd.kind == CommandKind::Write) {
+      effect = model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }
     for (const auto& section : ctx.sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
     if (shown) {
@@ -108,6 +108,33 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
   }
   for (const auto& section : ctx.sections) section->Finish(source.EndBound());
+}
+
+}  // namespace walk_detail
+
+// Feeds every command of `source` to writer.Line(cmd, effect, ticksBefore), ticksBefore being the
+// ticks of the waits before it, and to every section. Lines outside the window only move state; the
+// walk stops once the window has passed, unless a section wants the whole stream.
+template <typename Source, typename Writer>
+void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
+  if (!ctx.plan.selective && ctx.sections.empty() && !ctx.model) {
+    // The plain and -v reports: every line shown, nothing else kept.
+    Command cmd;
+    std::uint64_t ticksBefore = 0;
+    const WriteEffect none;
+    while (source.Next(cmd)) {
+      writer.Line(cmd, none, ticksBefore);
+      if constexpr (Writer::kWantsTicks) {
+        if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+      }
+    }
+    return;
+  }
+  if (ctx.plan.selective || !walk_detail::ShowsAll(window)) {
+    walk_detail::WalkSteps<true>(source, ctx, window, writer);
+    return;
+  }
+  walk_detail::WalkSteps<false>(source, ctx, window, writer);
 }
 
 // Walks `source` with the writer makeWriter() returns when the plan shows the dump lines, else with a

@@ -24,8 +24,54 @@ class DumpWalker final : public CommandSource {
   // `header` must carry the timer defaults already (numerator 10, denominator 1000 for stored zeros).
   DumpWalker(ByteReader& in, const S98Header& header);
 
-  // The next command, or false when the walk is over (end command, end bound, end of input).
-  bool Next(Command& cmd) override;
+  // The next command, or false when the walk is over (end command, end bound, end of input). Inline:
+  // it runs once per command, and a report's walk (a template over its source) takes it in whole.
+  bool Next(Command& cmd) override {
+    if (!running_ || position_ >= endBound_) return false;
+    const int h = in_.Next();
+    if (h < 0) {
+      running_ = false;
+      return false;
+    }
+    cmd.offset = position_;
+    cmd.command = static_cast<std::uint8_t>(h);
+    cmd.atLoop = position_ == loopOffset_;
+    cmd.countLength = 0;
+    cmd.countHeld = 0;
+    std::uint32_t length = 1;
+    if (h < 0xFD) {
+      cmd.device = h >> 1;
+      cmd.port = h & 1;
+      cmd.hasDevice = true;
+      const int reg = in_.Next();
+      const int value = reg < 0 ? -1 : in_.Next();
+      if (value < 0) {
+        cmd.kind = CommandKind::Cut;
+        running_ = false;
+      } else {
+        cmd.kind = CommandKind::Write;
+        cmd.reg = static_cast<std::uint8_t>(reg);
+        cmd.value = static_cast<std::uint8_t>(value);
+        length = 3;
+      }
+    } else {
+      cmd.hasDevice = false;
+      if (h == 0xFF) {
+        cmd.kind = CommandKind::Wait;
+        cmd.ticks = 1;
+        AddTicks(1);
+      } else if (h == 0xFE) {
+        length += ReadCount(cmd);
+      } else {
+        cmd.kind = CommandKind::End;
+        running_ = false;
+      }
+    }
+    cmd.tickCount = tickCount_;
+    cmd.elapsed = elapsed_;
+    position_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(position_) + length);
+    return true;
+  }
 
   std::size_t CountBytesAt(const Command& cmd, std::uint64_t from, std::uint8_t* dest,
                           std::size_t size) override;
@@ -34,6 +80,16 @@ class DumpWalker final : public CommandSource {
   std::int32_t EndBound() const override { return endBound_; }
 
  private:
+  // The 0xFE wait after its first byte: its count bytes, and the wait or the cut they make. Returns
+  // how many count bytes it read.
+  std::uint32_t ReadCount(Command& cmd);
+
+  void AddTicks(std::uint32_t ticks) {
+    elapsed_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(elapsed_) +
+                                         ticks * static_cast<std::uint32_t>(numerator_));
+    tickCount_ = static_cast<std::int32_t>(static_cast<std::uint32_t>(tickCount_) + ticks);
+  }
+
   ByteReader& in_;
   std::int32_t numerator_;
   std::int32_t loopOffset_;
