@@ -37,12 +37,18 @@ void PrintNote(ReportSink& out, double key) {
                          cents < 0 ? '-' : '+', std::labs(cents));
 }
 
-// " 440.40Hz" from hundredths of a hertz; the whole hertz are a 64-bit count, so they go out as text.
+// " 440.40Hz" from hundredths of a hertz. The whole hertz are a 64-bit count: those past what %d
+// holds (only a hostile clock gives them) go out as text.
 void PrintHertz(ReportSink& out, std::uint64_t hundredths) {
+  const std::uint64_t whole = hundredths / 100;
+  const auto cents = static_cast<int>(hundredths % 100);
+  if (whole <= 0x7FFFFFFFu) {
+    out.Print<" %d.%02dHz">(static_cast<std::int32_t>(whole), cents);
+    return;
+  }
   char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, hundredths / 100);
-  out.Print<" %s.%02dHz">(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)),
-                          static_cast<int>(hundredths % 100));
+  const auto result = std::to_chars(digits, digits + sizeof digits, whole);
+  out.Print<" %s.%02dHz">(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), cents);
 }
 
 void PrintSilence(ReportSink& out) { out.Print<" => --- 0.00Hz">(); }

@@ -32,6 +32,8 @@ class ReportSection {
   // Before the register model applies `cmd`: what the chips hold here is the result of every command
   // before it.
   virtual void BeforeApply(const Command& /*cmd*/, std::uint64_t /*ticksBefore*/) {}
+  // True for a section whose BeforeApply does something: the walk calls only those.
+  virtual bool WatchesBeforeApply() const { return false; }
   virtual void Observe(const WalkStep& step) = 0;
   // After the last command; `endBound` is where the stream had to stop at the latest.
   virtual void Finish(std::int32_t endBound) = 0;

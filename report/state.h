@@ -43,6 +43,7 @@ class ChipStateSection final : public ReportSection {
   ChipStateSection(const StreamHead& head, const std::vector<StatePoint>& points, const RegisterModel& model);
 
   void BeforeApply(const Command& cmd, std::uint64_t ticksBefore) override;
+  bool WatchesBeforeApply() const override { return true; }
   void Observe(const WalkStep& step) override;
   void Finish(std::int32_t endBound) override;
 

@@ -17,7 +17,10 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
   }
   if (plan.model) model = std::make_unique<RegisterModel>(devices);
   sections = MakeSections(plan, head, devices, model.get());
-  for (const auto& section : sections) wholeStream = wholeStream || section->NeedsWholeStream();
+  for (const auto& section : sections) {
+    wholeStream = wholeStream || section->NeedsWholeStream();
+    if (section->WatchesBeforeApply()) beforeApply.push_back(section.get());
+  }
 }
 
 }  // namespace tavrin

@@ -49,6 +49,7 @@ class WalkContext {
   const WalkPlan plan;
   std::unique_ptr<RegisterModel> model;
   std::vector<std::unique_ptr<ReportSection>> sections;
+  std::vector<ReportSection*> beforeApply;  // the sections that watch BeforeApply
   bool wholeStream = false;  // a section follows the stream past the --to bound
   bool anyShown = false;     // a command's line was shown (or would be, for a writer of sections only)
 
@@ -94,7 +95,7 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
       shown = window.Shows(ticksBefore, cmd);
     }
     WriteEffect effect;
-    for (const auto& section : ctx.sections) section->BeforeApply(cmd, ticksBefore);
+    for (ReportSection* section : ctx.beforeApply) section->BeforeApply(cmd, ticksBefore);
     if (model != nullptr && cmd.kind == CommandKind::Write) {
       effect = model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }

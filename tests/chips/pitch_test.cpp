@@ -344,5 +344,26 @@ TEST(PitchDevices, TrackersShareNothing) {
   EXPECT_EQ(Annotate(second, kOpna, 7987200, 0, {0, 0xA0, 0x6A}), " => --- 2.80Hz");
 }
 
+// The whole hertz go out through the 32-bit %d up to its largest value and as 64-bit text past it: the
+// two ways must meet without a seam.
+TEST(PitchText, WholeHertzOnBothSidesOfThirtyTwoBits) {
+  const struct {
+    Frequency frequency;
+    const char* expected;
+  } cases[] = {
+      {{214748364799, 100}, " => --- 2147483647.99Hz"},
+      {{2147483648, 1}, " => --- 2147483648.00Hz"},
+      {{214748364899, 100}, " => --- 2147483648.99Hz"},
+      {{18446744073709551, 200}, " => --- 92233720368547.76Hz"},  // halves round up
+  };
+  for (const auto& c : cases) {
+    StringTarget target;
+    ReportSink sink(target);
+    WritePitch(sink, RatioPitch(c.frequency));
+    sink.Flush();
+    EXPECT_EQ(target.text, c.expected) << c.frequency.numerator << "/" << c.frequency.denominator;
+  }
+}
+
 }  // namespace
 }  // namespace tavrin
