@@ -37,7 +37,6 @@ DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool se
       devices_(devices),
       selective_(selective),
       portWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts)),
-      registerWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts * kRegisters)),
       keyOns_(static_cast<std::size_t>(kDeviceIndexCount * kKeySlots)) {}
 
 void DumpStats::Observe(const WalkStep& step) {
@@ -56,7 +55,9 @@ void DumpStats::Observe(const WalkStep& step) {
     ++writes_;
     const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
     ++portWrites_[slot];
-    ++registerWrites_[slot * kRegisters + cmd.reg];
+    std::uint32_t block = registerBlockOf_[static_cast<std::size_t>(cmd.device)];
+    if (block == 0) block = AddRegisterBlock(cmd.device);
+    ++registerWrites_[block - 1][static_cast<std::size_t>(cmd.port * kRegisters) + cmd.reg];
     for (std::uint32_t keyed = step.effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
       ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
     }
@@ -70,6 +71,13 @@ void DumpStats::Observe(const WalkStep& step) {
   } else if (step.shown) {
     ++commands_;
   }
+}
+
+std::uint32_t DumpStats::AddRegisterBlock(int device) {
+  registerWrites_.emplace_back();
+  const auto block = static_cast<std::uint32_t>(registerWrites_.size());
+  registerBlockOf_[static_cast<std::size_t>(device)] = block;
+  return block;
 }
 
 void DumpStats::Finish(std::int32_t endBound) {
@@ -127,9 +135,9 @@ std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
       const std::size_t bit = keys.rhythmFromTop ? rhythm - 1 - k : k;
       row.keyOns.push_back(KeyOnCount{std::string(keys.rhythm[bit]), counts[kChannelSlots + bit]});
     }
-    for (int port = 0; port < kPorts; ++port) {
-      const std::uint32_t* regs =
-          &registerWrites_[(i * kPorts + static_cast<std::size_t>(port)) * kRegisters];
+    const std::uint32_t block = registerBlockOf_[i];
+    for (int port = 0; port < kPorts && block != 0; ++port) {
+      const std::uint32_t* regs = &registerWrites_[block - 1][static_cast<std::size_t>(port * kRegisters)];
       for (unsigned r = 0; r < kRegisters; ++r) {
         if (regs[r] != 0) row.registers.push_back(RegisterCount{port, r, regs[r]});
       }

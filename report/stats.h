@@ -90,11 +90,17 @@ class DumpStats final : public ReportSection {
     std::uint64_t countLength = 0;
   };
   LastCommand last_;
+
+  // Makes the register counts of a device written for the first time; returns 1 + their block.
+  std::uint32_t AddRegisterBlock(int device);
   EndKind endKind_ = EndKind::NoCommand;
   std::int32_t endOffset_ = 0;
 
   std::vector<std::uint64_t> portWrites_;      // [device][port]
-  std::vector<std::uint32_t> registerWrites_;  // [device][port][register]
+  // Register counts of the devices written so far, [port][register] each, in the order first written:
+  // a log writes a few of the 127 indices, and a short one should not clear counts for all of them.
+  std::vector<std::array<std::uint32_t, 2 * 256>> registerWrites_;
+  std::array<std::uint32_t, kDeviceIndexCount> registerBlockOf_{};  // 1 + its block; 0: none yet
   std::vector<std::uint32_t> keyOns_;          // [device][key slot]
 };
 
