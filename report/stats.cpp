@@ -39,6 +39,24 @@ DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool se
       portWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts)),
       keyOns_(static_cast<std::size_t>(kDeviceIndexCount * kKeySlots)) {}
 
+[[gnu::always_inline]] inline void DumpStats::CountWrite(const Command& cmd, const WriteEffect& effect) {
+  ++commands_;
+  ++writes_;
+  const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
+  ++portWrites_[slot];
+  const std::uint32_t block = registerBlockOf_[static_cast<std::size_t>(cmd.device)];
+  ++registerWrites_[block - 1][static_cast<std::size_t>(cmd.port * kRegisters) + cmd.reg];
+  for (std::uint32_t keyed = effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
+    ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
+  }
+}
+
+void DumpStats::CountFirstWrite(const Command& cmd, const WriteEffect& effect) {
+  registerWrites_.emplace_back();
+  registerBlockOf_[static_cast<std::size_t>(cmd.device)] = static_cast<std::uint32_t>(registerWrites_.size());
+  CountWrite(cmd, effect);
+}
+
 void DumpStats::Observe(const WalkStep& step) {
   const Command& cmd = step.cmd;
   if (cmd.atLoop && !loopFound_) {
@@ -51,16 +69,9 @@ void DumpStats::Observe(const WalkStep& step) {
   pastOffsetLimit_ = pastOffsetLimit_ || cmd.offset < 0;
   if (cmd.kind == CommandKind::Write) {
     if (!step.shown) return;
-    ++commands_;
-    ++writes_;
-    const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
-    ++portWrites_[slot];
-    std::uint32_t block = registerBlockOf_[static_cast<std::size_t>(cmd.device)];
-    if (block == 0) block = AddRegisterBlock(cmd.device);
-    ++registerWrites_[block - 1][static_cast<std::size_t>(cmd.port * kRegisters) + cmd.reg];
-    for (std::uint32_t keyed = step.effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
-      ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
-    }
+    // The first write of a device makes its counts out of line, so this path saves no registers.
+    if (registerBlockOf_[static_cast<std::size_t>(cmd.device)] == 0) return CountFirstWrite(cmd, step.effect);
+    CountWrite(cmd, step.effect);
   } else if (cmd.kind == CommandKind::Wait) {
     const auto ticks = static_cast<std::uint32_t>(cmd.ticks);
     totalTicks_ += ticks;
@@ -71,13 +82,6 @@ void DumpStats::Observe(const WalkStep& step) {
   } else if (step.shown) {
     ++commands_;
   }
-}
-
-std::uint32_t DumpStats::AddRegisterBlock(int device) {
-  registerWrites_.emplace_back();
-  const auto block = static_cast<std::uint32_t>(registerWrites_.size());
-  registerBlockOf_[static_cast<std::size_t>(device)] = block;
-  return block;
 }
 
 void DumpStats::Finish(std::int32_t endBound) {

@@ -91,8 +91,9 @@ class DumpStats final : public ReportSection {
   };
   LastCommand last_;
 
-  // Makes the register counts of a device written for the first time; returns 1 + their block.
-  std::uint32_t AddRegisterBlock(int device);
+  // Counts a shown write; CountFirstWrite first makes the register counts of its device.
+  void CountWrite(const Command& cmd, const WriteEffect& effect);
+  [[gnu::noinline]] void CountFirstWrite(const Command& cmd, const WriteEffect& effect);
   EndKind endKind_ = EndKind::NoCommand;
   std::int32_t endOffset_ = 0;
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -88,6 +89,9 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
   Command cmd;
   std::uint64_t ticksBefore = 0;
   RegisterModel* const model = ctx.model.get();
+  // Held here rather than read through ctx on every command: the writer's stores may alias ctx.
+  const std::span<const std::unique_ptr<ReportSection>> sections(ctx.sections);
+  const std::span<ReportSection* const> beforeApply(ctx.beforeApply);
   while (source.Next(cmd)) {
     bool shown = true;
     if constexpr (Selective) {
@@ -95,11 +99,11 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
       shown = window.Shows(ticksBefore, cmd);
     }
     WriteEffect effect;
-    for (ReportSection* section : ctx.beforeApply) section->BeforeApply(cmd, ticksBefore);
+    for (ReportSection* section : beforeApply) section->BeforeApply(cmd, ticksBefore);
     if (model != nullptr && cmd.kind == CommandKind::Write) {
       effect = model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }
-    for (const auto& section : ctx.sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
+    for (const auto& section : sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
     if (shown) {
       ctx.anyShown = true;
       writer.Line(cmd, effect, ticksBefore);
@@ -108,7 +112,7 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
     }
     if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
   }
-  for (const auto& section : ctx.sections) section->Finish(source.EndBound());
+  for (const auto& section : sections) section->Finish(source.EndBound());
 }
 
 }  // namespace walk_detail
