@@ -6,8 +6,8 @@
 
 namespace tavrin {
 
-ReportSink::ReportSink(ReportTarget& target)
-    : target_(target), buffer_(new char[kBlockSize]), cursor_(buffer_.get()), end_(buffer_.get() + kBlockSize) {}
+ReportSink::ReportSink(ReportTarget& target, std::size_t blockSize)
+    : target_(target), buffer_(new char[blockSize]), cursor_(buffer_.get()), end_(buffer_.get() + blockSize) {}
 
 void ReportSink::MakeRoom(std::size_t bound) {
   Flush();

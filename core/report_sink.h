@@ -161,7 +161,10 @@ class ReportSink {
  public:
   static constexpr std::size_t kBlockSize = 128 * 1024;
 
-  explicit ReportSink(ReportTarget& target);
+  // `blockSize` is how much text gathers before the target gets it. A sink for a few words takes a
+  // small block: the report's block is a large allocation, dear when made per note (the block grows to
+  // fit any one Print all the same).
+  explicit ReportSink(ReportTarget& target, std::size_t blockSize = kBlockSize);
   ReportSink(const ReportSink&) = delete;
   ReportSink& operator=(const ReportSink&) = delete;
 

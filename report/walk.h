@@ -65,7 +65,7 @@ class WalkContext {
   std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
   AnnotatorSet annotatorSet_;
   DiscardTarget discardTarget_;
-  ReportSink discard_{discardTarget_};
+  ReportSink discard_{discardTarget_, 256};  // one hidden write's annotation at a time
 };
 
 // The writer of a report without dump lines (--voices-only): the walk feeds only the sections.

@@ -83,20 +83,29 @@ TEST(ReportSinkTest, CharacterZeroIsWrittenAsAByte) {
   EXPECT_EQ((Render<"[%c]">(0)), std::string("[\0]", 3));
 }
 
+// Whatever the block size (the report's, or the few bytes of a sink for one note), lines, texts longer
+// than a block and appended text arrive whole and in order.
 TEST(ReportSinkTest, LongOutputArrivesWholeAndInOrder) {
-  StringTarget target;
-  ReportSink sink(target);
-  std::string expected;
-  for (int i = 0; i < 100000; ++i) {
-    sink.Print<"%08x : %02x \r\n">(i, i & 0xFF);
-    expected += Printf("%08x : %02x \r\n", i, i & 0xFF);
+  for (const std::size_t blockSize : {ReportSink::kBlockSize, std::size_t{64}, std::size_t{7}, std::size_t{1}}) {
+    StringTarget target;
+    ReportSink sink(target, blockSize);
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+      sink.Print<"%08x : %02x \r\n">(i, i & 0xFF);
+      expected += Printf("%08x : %02x \r\n", i, i & 0xFF);
+      if (i % 5000 == 0) {
+        sink.Append("appended ");
+        expected += "appended ";
+      }
+    }
+    const std::string big(3 * blockSize + 17, 'x');  // longer than a block
+    sink.Print<"%s|">(big);
+    sink.Print<"%d">(-42);
+    expected += big + "|-42";
+    EXPECT_EQ(sink.BytesWritten(), expected.size()) << blockSize;
+    EXPECT_TRUE(sink.Flush());
+    EXPECT_EQ(target.text, expected) << blockSize;
   }
-  const std::string big(3 * ReportSink::kBlockSize + 17, 'x');  // longer than a block
-  sink.Print<"%s">(big);
-  expected += big;
-  EXPECT_EQ(sink.BytesWritten(), expected.size());
-  EXPECT_TRUE(sink.Flush());
-  EXPECT_EQ(target.text, expected);
 }
 
 class FailingTarget final : public ReportTarget {
