@@ -19,6 +19,9 @@ namespace tavrin {
 class RegisterModel {
  public:
   explicit RegisterModel(const DeviceTable& devices);
+  // Each slot points into states_: a copy would point into the original.
+  RegisterModel(const RegisterModel&) = delete;
+  RegisterModel& operator=(const RegisterModel&) = delete;
 
   // Records one register write in the bank it reaches and applies the chip's rules. Devices of no
   // known family, and ports nothing answers, change nothing. Inline: it runs for every write of a
