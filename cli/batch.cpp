@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "engine/paths.h"
@@ -15,18 +16,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// ".s98" in any case at the end of the name.
-bool HasS98Extension(const fs::path& path) {
+// ".s98", ".vgm" or ".vgz" in any case at the end of the name (the format itself is told by content).
+bool HasLogExtension(const fs::path& path) {
   const fs::path::string_type& name = path.native();
-  static constexpr char kExtension[] = ".s98";
-  constexpr std::size_t length = sizeof kExtension - 1;
+  constexpr std::size_t length = 4;
   if (name.size() < length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    auto c = name[name.size() - length + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<decltype(c)>(c - 'A' + 'a');
-    if (c != static_cast<decltype(c)>(kExtension[i])) return false;
+  for (const std::string_view extension : {".s98", ".vgm", ".vgz"}) {
+    bool same = true;
+    for (std::size_t i = 0; i < length && same; ++i) {
+      auto c = name[name.size() - length + i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<decltype(c)>(c - 'A' + 'a');
+      same = c == static_cast<decltype(c)>(extension[i]);
+    }
+    if (same) return true;
   }
-  return true;
+  return false;
 }
 
 // The path as a command-line argument would spell it: its bytes on POSIX, UTF-8 on Windows.
@@ -39,9 +43,9 @@ std::string ArgumentOf(const fs::path& path) {
 #endif
 }
 
-// Every S98 file under `folder`, in the order the folder lists them. A folder that cannot be listed
+// Every S98 and VGM file under `folder`, in the order the folder lists them. A folder that cannot be listed
 // is kept as an entry of its own.
-void CollectS98Files(const fs::path& folder, std::vector<fs::path>& found) {
+void CollectLogFiles(const fs::path& folder, std::vector<fs::path>& found) {
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -49,11 +53,11 @@ void CollectS98Files(const fs::path& folder, std::vector<fs::path>& found) {
     std::error_code typeError;
     if (entry.is_symlink(typeError)) {
       // A link to a folder could lead back up the tree; a link to a file (or to nothing) counts as one.
-      if (!fs::is_directory(entry.path(), typeError) && HasS98Extension(entry.path()))
+      if (!fs::is_directory(entry.path(), typeError) && HasLogExtension(entry.path()))
         found.push_back(entry.path());
     } else if (entry.is_directory(typeError)) {
-      CollectS98Files(entry.path(), found);
-    } else if (entry.is_regular_file(typeError) && HasS98Extension(entry.path())) {
+      CollectLogFiles(entry.path(), found);
+    } else if (entry.is_regular_file(typeError) && HasLogExtension(entry.path())) {
       found.push_back(entry.path());
     }
   }
@@ -73,7 +77,7 @@ std::vector<BatchFile> ExpandArguments(const std::vector<std::string>& arguments
       continue;
     }
     std::vector<fs::path> found;
-    CollectS98Files(path, found);
+    CollectLogFiles(path, found);
     std::sort(found.begin(), found.end(),
               [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
     if (found.empty()) emptyFolders.push_back(argument);
@@ -90,7 +94,7 @@ std::string StandardInputProblem(const std::vector<BatchFile>& batch, bool input
       std::count_if(batch.begin(), batch.end(), [](const BatchFile& f) { return f.argument == "-"; });
   if (reads > 1) return "standard input can be read only once";
   if (reads == 1 && inputIsTerminal) {
-    return "standard input is a terminal: pipe an S98 file into it or redirect one (< song.s98)";
+    return "standard input is a terminal: pipe an S98 or VGM file into it or redirect one (< song.s98)";
   }
   return {};
 }

@@ -18,7 +18,7 @@ struct BatchFile {
 };
 
 // The FILE arguments in order, each folder replaced (with `recursive`) by every file under it whose
-// name ends in ".s98" in any case, in sorted order of their paths. Symbolic links to folders inside
+// name ends in ".s98", ".vgm" or ".vgz" in any case, in sorted order of their paths. Symbolic links to folders inside
 // are skipped; a folder that cannot be read stays in the batch, so it fails with its own outcome
 // line. A file given by name keeps its name part in the log; a file found in a folder is logged with
 // its path. `emptyFolders` gets the folders that held no such file.
@@ -26,7 +26,7 @@ std::vector<BatchFile> ExpandArguments(const std::vector<std::string>& arguments
                                        std::vector<std::string>& emptyFolders);
 
 // Why the batch cannot read standard input as it asks ("" when it can): "-" named twice, or standard
-// input is a terminal, where nobody types S98 files.
+// input is a terminal, where nobody types S98 or VGM files.
 std::string StandardInputProblem(const std::vector<BatchFile>& batch, bool inputIsTerminal);
 
 // "38 files: 36 ok, 2 failed".

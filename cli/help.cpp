@@ -38,8 +38,8 @@ Options:
   -f, --force           accept any S98 format version byte
   -q, --quiet           log only the files that failed, and the summary line
   -r, --recursive       for a FILE that is a folder, convert every file under it
-                        whose name ends in .s98 (any case), in sorted order;
-                        symbolic links to folders are skipped
+                        whose name ends in .s98, .vgm or .vgz (any case), in
+                        sorted order; symbolic links to folders are skipped
   -o, --output OUT      write the report of the one FILE to OUT instead of
                         beside it (- for standard output); with --check, the
                         listing of every FILE
@@ -51,6 +51,7 @@ Options:
                         numbered as the dump numbers them (--device 0,2 for #00
                         and #02); wait, loop and end lines stay
       --tags            add a section "[ S98 Tag ]" with the file's tag block
+                        ("[ GD3 Tag ]" with the GD3 tag of a VGM file)
       --stats           add a section "[ Statistics ]" after the dump
       --state-at WHEN   add a section "[ Chip State at ... ]": every chip's
                         registers after all commands before WHEN (or loop, or
@@ -60,7 +61,8 @@ Options:
                         FM voice keyed and where it is used
       --voices-only     the header sections and "[ Voices ]", no dump lines
       --voices-dir DIR  also write the voices as patch files into DIR: FILE.opm,
-                        FILE.mml, FILE_OPN@N.tfi, FILE_OPL@N.sbi
+                        FILE.mml, FILE_OPN@N.tfi, FILE_OPL@N.sbi (FILE without
+                        its extension: song.vgz gives song.opm)
       --json            write JSON Lines instead of the text report, beside FILE
                         as .jsonl (or to OUT)
       --check           write no report: list what a player may trip on, one
@@ -132,7 +134,9 @@ Examples:
   tavrin -v song.s98                  song.txt, every register write annotated
   tavrin -v --from 1:20 --to 1:25 --device 1 song.s98
                                       only device #01, from 1:20 up to 1:25
-  tavrin -r -q music                  every .s98 file under music, failures only
+  tavrin -r -q music                  every S98 and VGM file under music,
+                                      failures only
+  tavrin --midi --roll song.vgz       song.mid and song.svg, the notes as played
   cat song.s98 | tavrin --stats - | less
 )";
 

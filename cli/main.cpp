@@ -351,7 +351,7 @@ int main(int argc, char** argv) {
   }
 
   for (const std::string& folder : emptyFolders) {
-    std::fprintf(stderr, "tavrin: %s: no file under it has a name ending in .s98\n",
+    std::fprintf(stderr, "tavrin: %s: no file under it has a name ending in .s98, .vgm or .vgz\n",
                  tavrin::PrintableName(folder).c_str());
   }
   if (check) {

@@ -9,6 +9,7 @@
 #include "formats/s98/tags.h"
 #include "formats/vgm/gzip_source.h"
 #include "formats/vgm/vgm.h"
+#include "formats/vgm/vgm_sections.h"
 #include "report/check.h"
 #include "report/report.h"
 #include "report/midi.h"
@@ -71,25 +72,31 @@ std::string NothingSelected(const ConversionOptions& options, const S98Info& inf
   return notice;
 }
 
-// An input file read through its head, with the options resolved against it.
-struct OpenLog {
+// Opens `input` ("-": standard input), tells S98 from VGM by content, reads and checks the head, refuses
+// an `output` that is the input ("-" names no file) and resolves the options against the head; then
+// returns use(in, info, window), `info` the S98Info or the VgmInfo and `in` standing after the head.
+template <typename Use>
+std::string WithLog(const std::filesystem::path& input, const std::filesystem::path& output,
+                    const ConversionOptions& options, Use&& use) {
   InputFile file;
-  ByteReader in{file};
+  file.CountReadsInto(options.bytesRead);
+  if (!file.Open(input)) return std::string(kStatusFileOpenError);
+  ByteReader in(file);
+  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+  const LogKind kind = SniffLog(in);
+  if (kind != LogKind::S98) {
+    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) -> std::string {
+      VgmInfo info;
+      DumpWindow window;
+      if (std::string status = PrepareVgm(vgm, options, sameFile, info, window); !status.empty()) return status;
+      return use(vgm, info, window);
+    });
+  }
   S98Info info;
   DumpWindow window;
-
-  // "" or the status that refuses the file; `output` must not be the input.
-  std::string Open(const std::filesystem::path& input, const std::filesystem::path& output,
-                   const ConversionOptions& options) {
-    if (!file.Open(input)) return std::string(kStatusFileOpenError);
-    const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
-    return Prepare(in, options, sameFile, info, window);
-  }
-  // The same for a reader that writes files of its own naming (each checks against the input itself).
-  std::string Open(const std::filesystem::path& input, const ConversionOptions& options) {
-    return Open(input, "-", options);
-  }
-};
+  if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
+  return use(in, info, window);
+}
 
 // Writes `bytes` to `target` through a temporary file; "" or the status of the failure.
 std::string WriteWholeFile(const std::filesystem::path& target, std::string_view bytes) {
@@ -109,7 +116,7 @@ void Write(ReportSink& out, ByteReader& in, const S98Info& info, std::string_vie
   if (options.notice != nullptr) *options.notice = NothingSelected(options, info, anyShown);
 }
 
-void WriteVgm(ReportSink& out, ByteReader& in, const VgmInfo& info, std::string_view fileName,
+void Write(ReportSink& out, ByteReader& in, const VgmInfo& info, std::string_view fileName,
               const ConversionOptions& options, const DumpWindow& window) {
   const WalkPlan plan(options);
   WriteVgmReport(out, VgmReportInput{in, info, fileName, plan, window}, options.format);
@@ -125,35 +132,16 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 
 std::string ConvertS98File(const std::filesystem::path& input, const std::filesystem::path& output,
                            const ConversionOptions& options) {
-  InputFile file;
-  file.CountReadsInto(options.bytesRead);
-  if (!file.Open(input)) return std::string(kStatusFileOpenError);
-  ByteReader in(file);
-  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
-  // Opens the report, writes it, and keeps it only when the whole input was read.
-  const auto commit = [&](ByteReader& from, auto&& write) -> std::string {
+  return WithLog(input, output, options, [&](ByteReader& in, const auto& info, const DumpWindow& window) {
     ReportFile report;
     if (!report.Open(output)) return std::string(kStatusOutputOpenError);
     ReportSink sink(report);
-    write(sink);
+    Write(sink, in, info, HeaderFileName(input), options, window);
     // A report of less than the file must not replace anything: the temporary report is dropped.
-    if (from.Failed()) return std::string(kStatusFileReadError);
+    if (in.Failed()) return std::string(kStatusFileReadError);
     const bool flushed = sink.Flush();
     return CommitStatus(report, flushed);
-  };
-  const LogKind kind = SniffLog(in);
-  if (kind != LogKind::S98) {
-    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) -> std::string {
-      VgmInfo info;
-      DumpWindow window;
-      if (std::string status = PrepareVgm(vgm, options, sameFile, info, window); !status.empty()) return status;
-      return commit(vgm, [&](ReportSink& sink) { WriteVgm(sink, vgm, info, HeaderFileName(input), options, window); });
-    });
-  }
-  S98Info info;
-  DumpWindow window;
-  if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
-  return commit(in, [&](ReportSink& sink) { Write(sink, in, info, HeaderFileName(input), options, window); });
+  });
 }
 
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
@@ -170,7 +158,7 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
       }
       StringTarget target;
       ReportSink sink(target);
-      WriteVgm(sink, vgm, info, fileName, options, window);
+      Write(sink, vgm, info, fileName, options, window);
       sink.Flush();
       if (vgm.Failed()) return std::string(kStatusFileReadError);
       report = std::move(target.text);
@@ -193,18 +181,18 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
 std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
                                const ConversionOptions& options, std::vector<std::string>& written) {
   written.clear();
-  OpenLog log;
-  if (std::string status = log.Open(input, options); !status.empty()) return status;
-  const VoiceBank bank = CollectVoices(log.in, log.info, options, log.window);
-  if (log.in.Failed()) return std::string(kStatusFileReadError);
-  const std::string stem = input.stem().string();
-  for (const PatchFile& patch : VoicePatchFiles(bank, stem)) {
-    const std::filesystem::path target = dir / patch.name;
-    if (target == input || IsSameFile(input, target)) return std::string(kStatusSameFile);
-    if (std::string status = WriteWholeFile(target, patch.bytes); !status.empty()) return status;
-    written.push_back(patch.name);
-  }
-  return {};
+  return WithLog(input, "-", options, [&](ByteReader& in, const auto& info, const DumpWindow& window) {
+    const VoiceBank bank = CollectVoices(in, info, options, window);
+    if (in.Failed()) return std::string(kStatusFileReadError);
+    const std::string stem = input.stem().string();
+    for (const PatchFile& patch : VoicePatchFiles(bank, stem)) {
+      const std::filesystem::path target = dir / patch.name;
+      if (target == input || IsSameFile(input, target)) return std::string(kStatusSameFile);
+      if (std::string status = WriteWholeFile(target, patch.bytes); !status.empty()) return status;
+      written.push_back(patch.name);
+    }
+    return std::string();
+  });
 }
 
 namespace {
@@ -220,22 +208,33 @@ std::string TagTitle(const TagBlock& tag) {
   return {};
 }
 
+// The title of the song: the S98 tag's, or the GD3 tag's English track name (the Japanese one when
+// that is all there is). Moves `in`.
+std::string SongTitle(ByteReader& in, const S98Info& info) {
+  return info.header.tagOffset != 0 ? TagTitle(ReadTagBlock(in, info.header)) : std::string();
+}
+std::string SongTitle(ByteReader& in, const VgmInfo& info) {
+  const Gd3Tag tag = ReadGd3Tag(in, info);
+  return !tag.fields[0].empty() ? tag.fields[0] : tag.fields[1];
+}
+
 }  // namespace
 
 std::string WriteS98Music(const std::filesystem::path& input, const std::filesystem::path& output, MusicFile kind,
                           const ConversionOptions& options, double rollScale, std::string& summary) {
   summary.clear();
-  OpenLog log;
-  if (std::string status = log.Open(input, output, options); !status.empty()) return status;
-  PlayedSong song = CollectPlayedNotes(log.in, log.info, options, log.window);
-  if (log.info.header.tagOffset != 0) song.title = TagTitle(ReadTagBlock(log.in, log.info.header));
-  if (log.in.Failed()) return std::string(kStatusFileReadError);
-  StringTarget lines;
-  ReportSink linesSink(lines);
-  WritePlayedSummary(linesSink, song, "\n");
-  linesSink.Flush();
-  summary = std::move(lines.text);
-  return WriteWholeFile(output, kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale, HeaderFileName(input)));
+  return WithLog(input, output, options, [&](ByteReader& in, const auto& info, const DumpWindow& window) {
+    PlayedSong song = CollectPlayedNotes(in, info, options, window);
+    song.title = SongTitle(in, info);
+    if (in.Failed()) return std::string(kStatusFileReadError);
+    StringTarget lines;
+    ReportSink linesSink(lines);
+    WritePlayedSummary(linesSink, song, "\n");
+    linesSink.Flush();
+    summary = std::move(lines.text);
+    return WriteWholeFile(output,
+                          kind == MusicFile::Midi ? MidiFileBytes(song) : RollSvg(song, rollScale, HeaderFileName(input)));
+  });
 }
 
 std::string CheckS98File(const std::filesystem::path& input, bool skipVersionCheck,

@@ -1,4 +1,4 @@
-// The engine's entry points: one S98 file in, one report out, a status text back; the file checks.
+// The engine's entry points: one S98 or VGM file in, one report out, a status text back; the file checks.
 #pragma once
 
 #include <atomic>
@@ -28,16 +28,16 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
 std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_view fileName,
                             const ConversionOptions& options, std::string& report);
 
-// --voices-dir: the voices of `input`, taken as --voices takes them under `options`, written into the
-// folder `dir` as patch files named after the input. `written` receives the names of the files
-// written. Returns "" or one of the status texts.
+// --voices-dir: the voices of `input` (S98, VGM or VGZ, told by content), taken as --voices takes them
+// under `options`, written into the folder `dir` as patch files named after the input. `written`
+// receives the names of the files written. Returns "" or one of the status texts.
 std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
                                const ConversionOptions& options, std::vector<std::string>& written);
 
-// --midi and --roll: the notes as played of `input`, taken under `options` (--from, --to, --device),
-// written to `output` as a Standard MIDI File or as an SVG piano roll of `rollScale` pixels a second.
-// `summary` receives one line per channel that played: its name, notes and bends. Returns "" or one
-// of the status texts.
+// --midi and --roll: the notes as played of `input` (S98, VGM or VGZ), taken under `options` (--from,
+// --to, --device), written to `output` as a Standard MIDI File or as an SVG piano roll of `rollScale`
+// pixels a second. The title is the S98 tag's or the GD3 tag's track name. `summary` receives one line
+// per channel that played: its name, notes and bends. Returns "" or one of the status texts.
 enum class MusicFile : std::uint8_t { Midi, Roll };
 std::string WriteS98Music(const std::filesystem::path& input, const std::filesystem::path& output, MusicFile kind,
                           const ConversionOptions& options, double rollScale, std::string& summary);

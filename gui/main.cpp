@@ -1,4 +1,4 @@
-// tavrin-gui: the window that converts dropped S98 files into text reports beside them.
+// tavrin-gui: the window that converts dropped S98, VGM and VGZ files into text reports beside them.
 #include <QStringList>
 
 #include <cstdio>
@@ -18,8 +18,9 @@ constexpr const char* kHelp = R"(Usage: tavrin-gui [FILE...]
        tavrin-gui -h|--help
        tavrin-gui --version
 
-Opens the Tavrin window. Every file dropped on it is converted into a text
-report beside it, with the extension replaced by .txt, and its list logs the
+Opens the Tavrin window. Every S98, VGM or VGZ file dropped on it (the format
+is told by the content) is converted into a text report beside it, with the
+extension replaced by .txt (song.vgz gives song.txt), and its list logs the
 file's name and "-> ok" or "-> " and the reason it failed. The check boxes -v
 (annotate every register write) and -f (accept any S98 version) apply to the
 files that follow. FILEs named here are converted as if dropped on the window

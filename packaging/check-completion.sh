@@ -7,7 +7,7 @@ scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
 mkdir music
-touch song.s98 LOUD.S98 notes.txt 'with space.s98' music/inner.s98
+touch song.s98 LOUD.S98 notes.txt 'with space.s98' music/inner.s98 tune.vgm OLD.VGZ tune.vgm.txt
 
 # Completes the last word of `line` (words split on blanks and '=', as bash does) and prints the
 # offers sorted on one line, separated by '|'.
@@ -36,7 +36,7 @@ tavrin --progress=	always|auto|never
 tavrin --progress=a	always|auto
 tavrin --progress n	never
 tavrin -q --re	--recursive
-tavrin 	LOUD.S98|music|song.s98|with space.s98
+tavrin 	LOUD.S98|OLD.VGZ|music|song.s98|tune.vgm|with space.s98
 tavrin -v s	song.s98
 tavrin music/	music/inner.s98
 tavrin -o n	notes.txt

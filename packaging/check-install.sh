@@ -44,12 +44,13 @@ fi
 need_line() {
   grep -qx -- "$1" "$2" || { echo "$2 lacks the line: $1"; exit 1; }
 }
-grep -q 'type="audio/x-s98"' "$root/$datadir/mime/packages/tavrin.xml" ||
-  { echo "tavrin.xml: no audio/x-s98"; exit 1; }
+for type in audio/x-s98 audio/x-vgm audio/x-vgz; do
+  grep -q "type=\"$type\"" "$root/$datadir/mime/packages/tavrin.xml" || { echo "tavrin.xml: no $type"; exit 1; }
+done
 if [ "$gui" = gui ]; then
   desktop="$root/$datadir/applications/tavrin-gui.desktop"
   need_line 'Exec=tavrin-gui %F' "$desktop"
   need_line 'Icon=tavrin' "$desktop"
-  need_line 'MimeType=audio/x-s98;' "$desktop"
+  need_line 'MimeType=audio/x-s98;audio/x-vgm;audio/x-vgz;' "$desktop"
 fi
 echo "the install tree is complete"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The S98 MIME type: the shared MIME database takes it; xdg-mime names S98 files by it, by name and content.
+# The S98, VGM and VGZ MIME types: the shared MIME database takes them; xdg-mime names the files by them,
+# by name and (S98, VGM) by content.
 #   check-mime.sh tavrin-mime.xml     (skipped, 77, where update-mime-database is missing)
 set -euo pipefail
 xml="$1"
-type="audio/x-s98"
 
 if ! command -v update-mime-database >/dev/null; then
   echo "SKIPPED: update-mime-database is not installed (apt-get install shared-mime-info)"
@@ -21,9 +21,15 @@ if ! errors="$(update-mime-database "$work/share/mime" 2>&1)" || [ -n "$errors" 
   echo "$errors"
   exit 1
 fi
-grep -qx "50:$type:\*.s98" "$work/share/mime/globs2" || { echo "no *.s98 glob for $type"; exit 1; }
-grep -qa "$type" "$work/share/mime/magic" || { echo "no magic for $type"; exit 1; }
-echo "the shared MIME database knows $type by the name *.s98 and by its first bytes"
+for entry in audio/x-s98:s98 audio/x-vgm:vgm audio/x-vgz:vgz; do
+  type="${entry%:*}" extension="${entry#*:}"
+  grep -qx "50:$type:\*.$extension" "$work/share/mime/globs2" || { echo "no *.$extension glob for $type"; exit 1; }
+  echo "the shared MIME database knows $type by the name *.$extension"
+done
+for type in audio/x-s98 audio/x-vgm; do
+  grep -qa "$type" "$work/share/mime/magic" || { echo "no magic for $type"; exit 1; }
+done
+echo "and audio/x-s98 and audio/x-vgm by their first bytes"
 
 # What a desktop answers: xdg-mime asks mimetype(1) or gio, which read the database; without either
 # it falls back to file(1), which does not.
@@ -44,8 +50,13 @@ fi
 printf 'S983\x00\x00\x00\x00' >"$work/files/song.s98"  # an S98 head's first bytes
 cp "$work/files/song.s98" "$work/files/no-extension"  # known by content alone
 printf 'S983' >"$work/files/SONG.S98"                 # the glob ignores case
+printf 'Vgm \x00\x00\x00\x00' >"$work/files/song.vgm"
+cp "$work/files/song.vgm" "$work/files/vgm-no-extension"
+printf 'Vgm \x00\x00\x00\x00' | gzip -n >"$work/files/song.vgz"
 failed=0
-for f in song.s98 no-extension SONG.S98; do
+for entry in song.s98:audio/x-s98 no-extension:audio/x-s98 SONG.S98:audio/x-s98 song.vgm:audio/x-vgm \
+             vgm-no-extension:audio/x-vgm song.vgz:audio/x-vgz; do
+  f="${entry%%:*}" type="${entry#*:}"
   got="$(XDG_CURRENT_DESKTOP="$desktop" DE="" xdg-mime query filetype "$work/files/$f" 2>&1 || true)"
   if [ "$got" = "$type" ]; then
     echo "xdg-mime query filetype $f: $got"

@@ -1,4 +1,4 @@
-# GNU-layout installation and the Debian package: programs, manuals, desktop entry, icon, S98 MIME type.
+# GNU-layout installation and the Debian package: programs, manuals, desktop entry, icon, S98 and VGM MIME types.
 include(GNUInstallDirs)
 
 # Who answers for the package: its Maintainer field, the changelog's signature and the copyright file's
@@ -98,7 +98,7 @@ tavrin_compressed(${TAVRIN_PACKAGING_OUT}/changelog.Debian tavrin_changelog_file
 install(FILES ${tavrin_changelog_files} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 add_custom_target(tavrin_manpages ALL DEPENDS ${tavrin_manpage_files} ${tavrin_changelog_files})
 
-# The desktop: a launcher for the window, its icon, and S98 files known by type, so a file manager
+# The desktop: a launcher for the window, its icon, and S98, VGM and VGZ files known by type, so a file manager
 # offers the window for them and files can be dropped on the launcher.
 if(TARGET tavrin-gui)
   install(FILES ${TAVRIN_PACKAGING_DIR}/tavrin-gui.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -156,11 +156,12 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tavrin")
 set(CPACK_PACKAGE_CONTACT "${TAVRIN_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAVRIN_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "S98 sound log to text report converter")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "S98 and VGM sound log to text report converter")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Tavrin turns S98 sound logs - timed register writes to Yamaha FM chips (OPN,
-OPNA, OPN2, OPM, OPLL, OPL, OPL2, OPL3), the PSGs (YM2149, AY-3-8910) and the
-SN76489 - into readable text reports: one line per command with its file
+    "Tavrin turns S98 and VGM sound logs (VGZ, gzip-compressed VGM, too) - timed
+register writes to Yamaha FM chips (OPN, OPNA, OPN2, OPM, OPLL, OPL, OPL2,
+OPL3), the PSGs (YM2149, AY-3-8910) and the SN76489 - into readable text
+reports: one line per command with its file
 offset, raw bytes, device, tick counts and elapsed time, and optionally what
 every register write does to the chip.
 .

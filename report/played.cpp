@@ -10,6 +10,7 @@
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/s98_sections.h"
 #include "model/register_model.h"
+#include "report/log_walker.h"
 #include "report/json_line.h"
 #include "report/walk.h"
 
@@ -246,21 +247,25 @@ void PlayedNotes::WriteJson(ReportSink& out) const {
   }
 }
 
-PlayedSong CollectPlayedNotes(ByteReader& in, const S98Info& info, const ConversionOptions& options,
+template <typename LogInfo>
+PlayedSong CollectPlayedNotes(ByteReader& in, const LogInfo& info, const ConversionOptions& options,
                               const DumpWindow& window) {
-  // The notes need the register model and nothing the report writes; --device is applied by the
-  // notes themselves so the walk sees every device.
-  WalkPlan plan(SectionsOnly(options));
-  plan.model = true;
-  WalkContext ctx(StreamHeadOf(info), DeviceTableOf(info), plan);
-  auto played = std::make_unique<PlayedNotes>(StreamHeadOf(info), window, *ctx.model);
-  PlayedNotes& notes = *played;
-  ctx.sections.push_back(std::move(played));
-  ctx.wholeStream = false;
-  DumpWalker walker(in, info.header);
-  SilentWriter writer;
-  Walk(walker, ctx, window, writer);
-  return notes.song();
+  return WithWalker(in, info, [&](auto& walker, const StreamHead& head, const DeviceTable& devices) -> PlayedSong {
+    // The notes need the register model and nothing the report writes; --device is applied by the
+    // notes themselves so the walk sees every device.
+    WalkPlan plan(SectionsOnly(options));
+    plan.model = true;
+    WalkContext ctx(head, devices, plan);
+    auto played = std::make_unique<PlayedNotes>(head, window, *ctx.model);
+    PlayedNotes& notes = *played;
+    ctx.sections.push_back(std::move(played));
+    ctx.wholeStream = false;
+    SilentWriter writer;
+    Walk(walker, ctx, window, writer);
+    return notes.song();
+  });
 }
+template PlayedSong CollectPlayedNotes(ByteReader&, const S98Info&, const ConversionOptions&, const DumpWindow&);
+template PlayedSong CollectPlayedNotes(ByteReader&, const VgmInfo&, const ConversionOptions&, const DumpWindow&);
 
 }  // namespace tavrin

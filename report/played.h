@@ -93,8 +93,10 @@ class PlayedNotes final : public ReportSection {
 };
 
 // The notes of one log as --midi and --roll take them under `options` (whose window is `window`), from
-// a walk that writes nothing. `in` stands at the end of the device records.
-PlayedSong CollectPlayedNotes(ByteReader& in, const S98Info& info, const ConversionOptions& options,
+// a walk that writes nothing. `in` has read the head (of an S98 log: its device records).
+// `info` is the S98Info or the VgmInfo of the log.
+template <typename LogInfo>
+PlayedSong CollectPlayedNotes(ByteReader& in, const LogInfo& info, const ConversionOptions& options,
                               const DumpWindow& window);
 
 // One line per channel: "#00 OPNA(YM2608) FM#1  notes 12  bends 3" and `lineEnd` (the --midi log, the

@@ -7,6 +7,7 @@
 #include "formats/s98/dump_walker.h"
 #include "formats/s98/s98_sections.h"
 #include "model/register_model.h"
+#include "report/log_walker.h"
 #include "report/json_line.h"
 #include "report/walk.h"
 
@@ -252,19 +253,23 @@ void VoiceSection::WriteJson(ReportSink& out) const {
   }
 }
 
-VoiceBank CollectVoices(ByteReader& in, const S98Info& info, const ConversionOptions& options,
+template <typename LogInfo>
+VoiceBank CollectVoices(ByteReader& in, const LogInfo& info, const ConversionOptions& options,
                         const DumpWindow& window) {
-  ConversionOptions only = SectionsOnly(options);
-  only.voicesOnly = true;
-  const WalkPlan plan(only);
-  WalkContext ctx(StreamHeadOf(info), DeviceTableOf(info), plan);
-  DumpWalker walker(in, info.header);
-  SilentWriter writer;
-  Walk(walker, ctx, window, writer);
-  for (const auto& section : ctx.sections) {
-    if (const auto* voices = dynamic_cast<const VoiceSection*>(section.get())) return voices->bank();
-  }
-  return {};
+  return WithWalker(in, info, [&](auto& walker, const StreamHead& head, const DeviceTable& devices) -> VoiceBank {
+    ConversionOptions only = SectionsOnly(options);
+    only.voicesOnly = true;
+    const WalkPlan plan(only);
+    WalkContext ctx(head, devices, plan);
+    SilentWriter writer;
+    Walk(walker, ctx, window, writer);
+    for (const auto& section : ctx.sections) {
+      if (const auto* voices = dynamic_cast<const VoiceSection*>(section.get())) return voices->bank();
+    }
+    return {};
+  });
 }
+template VoiceBank CollectVoices(ByteReader&, const S98Info&, const ConversionOptions&, const DumpWindow&);
+template VoiceBank CollectVoices(ByteReader&, const VgmInfo&, const ConversionOptions&, const DumpWindow&);
 
 }  // namespace tavrin

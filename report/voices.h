@@ -71,8 +71,10 @@ class VoiceSection final : public ReportSection {
 };
 
 // The voices of one log as --voices takes them under `options` (whose window is `window`), from a walk
-// that writes nothing. `in` stands at the end of the device records.
-VoiceBank CollectVoices(ByteReader& in, const S98Info& info, const ConversionOptions& options,
+// that writes nothing. `in` has read the head (of an S98 log: its device records).
+// `info` is the S98Info or the VgmInfo of the log.
+template <typename LogInfo>
+VoiceBank CollectVoices(ByteReader& in, const LogInfo& info, const ConversionOptions& options,
                         const DumpWindow& window);
 
 // The report's times for a tick count: "%02d:%02d:%02d.%03d".

@@ -1,4 +1,4 @@
-// tavrin-gui.exe: the Windows window that converts dropped S98 files into text reports beside them.
+// tavrin-gui.exe: the Windows window that converts dropped S98, VGM and VGZ files into text reports beside them.
 #include "win32/tavrin_main.h"
 
 #include <commctrl.h>  // InitCommonControlsEx

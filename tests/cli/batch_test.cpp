@@ -7,6 +7,7 @@
 #include "tests/support/golden.h"
 #include "tests/support/program_test.h"
 #include "tests/support/s98_builder.h"
+#include "tests/support/vgm_builder.h"
 
 namespace tavrin {
 namespace {
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 using testing::Outcome;
 using testing::ReadWholeFile;
 using testing::S98Builder;
+using testing::VgmBuilder;
 
 class BatchTest : public testing::ProgramTest {
  protected:
@@ -72,12 +74,18 @@ TEST_F(BatchTest, SummaryEndsABatchAndQuietKeepsOnlyFailures) {
   }
 }
 
-TEST_F(BatchTest, RecursiveConvertsS98FilesUnderFoldersInSortedOrder) {
+TEST_F(BatchTest, RecursiveConvertsS98AndVgmFilesUnderFoldersInSortedOrder) {
   for (const char* name :
        {"music/a.s98", "music/B.S98", "music/sub/c.S98", "music/sub/deep/d.s98", "top.s98"}) {
     fs::create_directories((dir_ / name).parent_path());
     Put(name, song_);
   }
+  const VgmBuilder vgm = VgmBuilder().Clock(0x0C, 3579545).Command({0x50, 0x9F}).Wait(1).End();
+  const auto vgmBytes = vgm.Build();
+  const auto vgzBytes = vgm.BuildGzip();
+  Put("music/g.vgm", std::string(vgmBytes.begin(), vgmBytes.end()));
+  Put("music/sub/f.VGZ", std::string(vgzBytes.begin(), vgzBytes.end()));
+  Put("music/sub/h.vgm.gz", std::string(vgzBytes.begin(), vgzBytes.end()));
   Put("music/notes.txt", "not a log");
   Put("music/sub/e.s98x", song_);
   fs::create_directory(dir_ / "empty");
@@ -87,12 +95,15 @@ TEST_F(BatchTest, RecursiveConvertsS98FilesUnderFoldersInSortedOrder) {
   Outcome r = Tavrin("-r music top.s98");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out,
-            "music/B.S98\n-> ok\nmusic/a.s98\n-> ok\nmusic/file-link.s98\n-> ok\nmusic/sub/c.S98\n-> ok\n"
-            "music/sub/deep/d.s98\n-> ok\ntop.s98\n-> ok\n6 files: 6 ok, 0 failed\n");
-  for (const char* report : {"music/B.txt", "music/a.txt", "music/sub/c.txt", "music/sub/deep/d.txt"}) {
+            "music/B.S98\n-> ok\nmusic/a.s98\n-> ok\nmusic/file-link.s98\n-> ok\nmusic/g.vgm\n-> ok\n"
+            "music/sub/c.S98\n-> ok\nmusic/sub/deep/d.s98\n-> ok\nmusic/sub/f.VGZ\n-> ok\ntop.s98\n-> ok\n"
+            "8 files: 8 ok, 0 failed\n");
+  for (const char* report : {"music/B.txt", "music/a.txt", "music/g.txt", "music/sub/c.txt", "music/sub/deep/d.txt",
+                             "music/sub/f.txt"}) {
     EXPECT_TRUE(fs::exists(dir_ / report)) << report;
   }
   EXPECT_FALSE(fs::exists(dir_ / "music/sub/e.txt"));
+  EXPECT_FALSE(fs::exists(dir_ / "music/sub/h.vgm.txt"));
 
   r = Tavrin("music");  // without -r a folder is not a file
   EXPECT_EQ(r.exitCode, 1);
@@ -101,11 +112,11 @@ TEST_F(BatchTest, RecursiveConvertsS98FilesUnderFoldersInSortedOrder) {
   r = Tavrin("--recursive empty");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "tavrin: empty: no file under it has a name ending in .s98\n");
+  EXPECT_EQ(r.err, "tavrin: empty: no file under it has a name ending in .s98, .vgm or .vgz\n");
 
   r = Tavrin("--check -r music");
   EXPECT_EQ(r.exitCode, 0) << r.out;
-  EXPECT_EQ(Tavrin("-r -o one.txt music").exitCode, 2);  // -o takes one file, not five
+  EXPECT_EQ(Tavrin("-r -o one.txt music").exitCode, 2);  // -o takes one file, not seven
 }
 
 TEST_F(BatchTest, DashReadsStandardInput) {

@@ -31,13 +31,15 @@
 #include "gui/tavrin_application.h"
 #include "gui/tavrin_main.h"
 #include "tests/support/s98_builder.h"
+#include "tests/support/vgm_builder.h"
 
 using tavrin::testing::S98Builder;
+using tavrin::testing::VgmBuilder;
 
 namespace {
 
 const QString kInstructionLine =
-    QString::fromUtf8("*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します");
+    QString::fromUtf8("*.s98/*.vgm/*.vgzをドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します");
 
 std::vector<std::uint8_t> KeyOnSong() { return tavrin::testing::KeyOnSong().Build(); }
 
@@ -274,33 +276,40 @@ class TavrinMainTest : public QObject {
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("reportName");
     QTest::addColumn<bool>("reportWritten");
+    QTest::addColumn<QByteArray>("reportHead");
 
     auto bytes = [](const S98Builder& builder) { return QByteArray::fromStdString(builder.BuildString()); };
     const QByteArray song = bytes(S98Builder().Device(4, 7987200).Write(0, 0, 0x28, 0xF1).End());
     // Two device records announced, the file ends after the first.
     const QByteArray cutDevices = bytes(S98Builder().Device(4, 7987200).DeviceCount(2));
     const QByteArray version4 = bytes(S98Builder().Version('4').Device(4, 7987200).End());
+    const auto vgz = VgmBuilder().Clock(0x2C, 7670453).Command({0x52, 0x28, 0xF1}).Wait(10).End().BuildGzip();
+    const QByteArray vgzSong(reinterpret_cast<const char*>(vgz.data()), qsizetype(vgz.size()));
+    const QByteArray s98Head("[ S98 Information ]\r\n");
 
     QTest::newRow("10-byte file") << "short.s98" << song.left(10) << false << "-> File read error."
-                                  << "short.txt" << false;
+                                  << "short.txt" << false << s98Head;
     QTest::newRow("folder") << "folder.s98" << QByteArray("<dir>") << false << "-> File open error."
-                            << "folder.txt" << false;
+                            << "folder.txt" << false << s98Head;
     QTest::newRow("missing file") << "gone.s98" << QByteArray("<none>") << false << "-> File open error."
-                                  << "gone.txt" << false;
+                                  << "gone.txt" << false << s98Head;
     QTest::newRow("device list cut short") << "cut.s98" << cutDevices << false << "-> File read error."
-                                           << "cut.txt" << false;
+                                           << "cut.txt" << false << s98Head;
     QTest::newRow("lower-case magic") << "magic.s98" << QByteArray("s98").append(song.mid(3)) << false
-                                      << "-> This is not S98 format." << "magic.txt" << false;
+                                      << "-> This is not S98 format." << "magic.txt" << false << s98Head;
     QTest::newRow("version 4, -f off") << "v4.s98" << version4 << false << "-> S98 version error."
-                                       << "v4.txt" << false;
-    QTest::newRow("version 4, -f on") << "v4.s98" << version4 << true << "-> ok" << "v4.txt" << true;
-    QTest::newRow("any extension") << "song.vgm" << song << false << "-> ok" << "song.txt" << true;
-    QTest::newRow("no extension") << "song" << song << false << "-> ok" << "song.txt" << true;
-    QTest::newRow("name ending in a dot") << "song." << song << false << "-> ok" << "song.txt" << true;
+                                       << "v4.txt" << false << s98Head;
+    QTest::newRow("version 4, -f on") << "v4.s98" << version4 << true << "-> ok" << "v4.txt" << true << s98Head;
+    QTest::newRow("any extension") << "song.vgm" << song << false << "-> ok" << "song.txt" << true << s98Head;
+    // A gzip-compressed VGM, told by its content; its report is song.txt as well.
+    QTest::newRow("VGZ") << "song.vgz" << vgzSong << false << "-> ok" << "song.txt" << true
+                         << QByteArray("[ VGM Information ]\r\n");
+    QTest::newRow("no extension") << "song" << song << false << "-> ok" << "song.txt" << true << s98Head;
+    QTest::newRow("name ending in a dot") << "song." << song << false << "-> ok" << "song.txt" << true << s98Head;
     QTest::newRow("dot in the folder only") << "old.disk/song" << song << false << "-> ok"
-                                            << "old.disk/song.txt" << true;
+                                            << "old.disk/song.txt" << true << s98Head;
     QTest::newRow("non-ASCII name") << QString::fromUtf8("曲 ü.s98") << song << false << "-> ok"
-                                    << QString::fromUtf8("曲 ü.txt") << true;
+                                    << QString::fromUtf8("曲 ü.txt") << true << s98Head;
   }
   void OutcomeLines() {
     QFETCH(QString, name);
@@ -309,6 +318,7 @@ class TavrinMainTest : public QObject {
     QFETCH(QString, outcome);
     QFETCH(QString, reportName);
     QFETCH(bool, reportWritten);
+    QFETCH(QByteArray, reportHead);
 
     const QString input = Path(name);
     QVERIFY(QDir().mkpath(QFileInfo(input).absolutePath()));
@@ -322,7 +332,7 @@ class TavrinMainTest : public QObject {
 
     QCOMPARE(Lines(window_->LIST), (QStringList{kInstructionLine, QFileInfo(input).fileName(), outcome}));
     QCOMPARE(QFileInfo::exists(Path(reportName)), reportWritten);
-    if (reportWritten) QVERIFY(ReadAll(Path(reportName)).startsWith("[ S98 Information ]\r\n"));
+    if (reportWritten) QVERIFY(ReadAll(Path(reportName)).startsWith(reportHead));
   }
 
   void ReportPathEqualToInputIsRefused() {

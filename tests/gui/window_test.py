@@ -15,8 +15,8 @@ import time
 
 SKIP = 77
 TITLE = "Tavrin_GUI 20110108"
-INSTRUCTION = "*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します"
-REPORT_HEAD = b"[ S98 Information ]\r\n"
+INSTRUCTION = "*.s98/*.vgm/*.vgzをドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します"
+REPORT_HEADS = (b"[ S98 Information ]\r\n", b"[ VGM Information ]\r\n")
 
 
 def fail(message):
@@ -50,7 +50,7 @@ def write_samples(sample_tool, paths):
 def report_done(path):
     try:
         with open(path, "rb") as report:
-            return report.read().startswith(REPORT_HEAD)
+            return report.read().startswith(REPORT_HEADS)
     except OSError:
         return False
 
@@ -250,7 +250,8 @@ def close_and_expect_exit(args, env, gui):
 
 
 def xvfb_drop(args):
-    """A real drag of two files from a separate X client onto the window, driven by xdotool."""
+    """A real drag of two files, an S98 and a VGZ, from a separate X client onto the window, driven by
+    xdotool."""
     if shutil.which("Xvfb") is None:
         skip("not found: Xvfb")
     missing = [tool for tool in ("xdotool",) if shutil.which(tool) is None]
@@ -264,7 +265,7 @@ def xvfb_drop(args):
 
     work = args.work
     fresh_folder(work)
-    inputs = [os.path.join(work, "first song.s98"), os.path.join(work, "second.s98")]
+    inputs = [os.path.join(work, "first song.s98"), os.path.join(work, "second.vgz")]
     reports = [os.path.join(work, "first song.txt"), os.path.join(work, "second.txt")]
     write_samples(args.sample, inputs)
 
@@ -302,7 +303,7 @@ def xvfb_drop(args):
         if finished != "drag finished: copied":
             fail("the drag source reports: " + (finished or "nothing"))
         wait_for("both reports of the drop", lambda: all(map(report_done, reports)), 30)
-        expect_list(args, env, ["first song.s98", "second.s98"])
+        expect_list(args, env, ["first song.s98", "second.vgz"])
         time.sleep(0.5)  # let the window paint its new lines
         if args.screenshot:
             screenshot(env, target, args.screenshot)
