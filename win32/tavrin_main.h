@@ -17,10 +17,10 @@ namespace tavrin::win32 {
 inline constexpr wchar_t kWindowClass[] = L"TTAVRIN_MAIN";
 inline constexpr wchar_t kPanelClass[] = L"TPanel";
 inline constexpr wchar_t kApplicationTitle[] = L"Tavrin_GUI 20110108";
-// "*.s98/*.vgm/*.vgzをドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します", spelled in UTF-16
-// so the source's encoding and the system's code page play no part.
+// "*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します", spelled in UTF-16 so
+// the source's encoding and the system's code page play no part.
 inline constexpr wchar_t kInstructionLine[] =
-    L"*.s98/*.vgm/*.vgz\u3092\u30c9\u30ed\u30c3\u30d7\u3059\u308b\u3068\u540c\u3058\u5834\u6240\u306b\u62e1\u5f35"
+    L"*.s98\u3092\u30c9\u30ed\u30c3\u30d7\u3059\u308b\u3068\u540c\u3058\u5834\u6240\u306b\u62e1\u5f35"
     L"\u5b50\u3092*.txt\u306b\u5909\u3048\u3066\u7d50\u679c\u3092\u51fa\u529b\u3057\u307e\u3059";
 inline constexpr wchar_t kVerboseCaption[] = L"-v : show detail log (PSG/OPN/OPN2/OPNA/OPM only)";
 inline constexpr wchar_t kSkipVersionCaption[] = L"-f : do not check S98 format version";

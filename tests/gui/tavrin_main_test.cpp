@@ -39,7 +39,7 @@ using tavrin::testing::VgmBuilder;
 namespace {
 
 const QString kInstructionLine =
-    QString::fromUtf8("*.s98/*.vgm/*.vgzをドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します");
+    QString::fromUtf8("*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します");
 
 std::vector<std::uint8_t> KeyOnSong() { return tavrin::testing::KeyOnSong().Build(); }
 

@@ -15,7 +15,7 @@ import time
 
 SKIP = 77
 TITLE = "Tavrin_GUI 20110108"
-INSTRUCTION = "*.s98/*.vgm/*.vgzをドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します"
+INSTRUCTION = "*.s98をドロップすると同じ場所に拡張子を*.txtに変えて結果を出力します"
 REPORT_HEADS = (b"[ S98 Information ]\r\n", b"[ VGM Information ]\r\n")
 
 
