@@ -20,7 +20,7 @@ constexpr CommandRow kCommandRows[] = {
     {0x30, 0x30, 2},   // 30 dd        second SN76489 write
     {0x31, 0x3E, 2},   // 3n dd        reserved, one operand
     {0x3F, 0x3F, 2},   // 3F dd        second Game Gear stereo
-    {0x40, 0x4E, 3},   // 4n dd dd     reserved (one operand before 1.60; read as two)
+    {0x40, 0x4E, 3},   // 4n dd dd     reserved (one operand before 1.60)
     {0x4F, 0x4F, 2},   // 4F dd        Game Gear stereo
     {0x50, 0x50, 2},   // 50 dd        SN76489 write
     {0x51, 0x51, 3},   // 51 aa dd     YM2413
@@ -125,7 +125,20 @@ bool LooksLikeGzip(const std::uint8_t* bytes, std::size_t size) {
   return size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
 }
 
-std::uint8_t VgmCommandLength(std::uint8_t command) { return kLengths[command]; }
+// Files before 1.60 reserve 0x40-0x4E with one operand, later ones with two.
+constexpr std::uint32_t kTwoOperandReservedFrom = 0x160;
+
+std::array<std::uint8_t, 256> VgmCommandLengths(std::uint32_t version) {
+  std::array<std::uint8_t, 256> lengths = kLengths;
+  if (version < kTwoOperandReservedFrom) {
+    for (unsigned c = 0x40; c <= 0x4E; ++c) lengths[c] = 2;
+  }
+  return lengths;
+}
+
+std::uint8_t VgmCommandLength(std::uint8_t command, std::uint32_t version) {
+  return VgmCommandLengths(version)[command];
+}
 
 std::string ReadVgmHead(ByteReader& in, VgmInfo& info) {
   info = VgmInfo{};
@@ -208,8 +221,21 @@ DeviceTable DeviceTableOf(const VgmInfo& info) {
 }
 
 StreamHead StreamHeadOf(const VgmInfo& info) {
+  bool atTag = false;
+  VgmStreamBound(info.header, atTag);
   return StreamHead{TickRate{1, kVgmSampleRate, true}, static_cast<std::int32_t>(info.header.dataOffset),
-                    static_cast<std::int32_t>(info.header.loopOffset)};
+                    static_cast<std::int32_t>(info.header.loopOffset), atTag};
+}
+
+std::uint32_t VgmStreamBound(const VgmHeader& header, bool& atTag) {
+  std::uint32_t bound = static_cast<std::uint32_t>(kOffsetLimit);
+  atTag = false;
+  if (header.eofOffset > header.dataOffset && header.eofOffset < bound) bound = header.eofOffset;
+  if (header.gd3Offset > header.dataOffset && header.gd3Offset < bound) {
+    bound = header.gd3Offset;
+    atTag = true;
+  }
+  return bound;
 }
 
 }  // namespace tavrin

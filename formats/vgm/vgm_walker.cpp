@@ -7,16 +7,15 @@ namespace {
 
 // Register byte of a Game Gear stereo write in the command stream (the DCSG annotator's own).
 constexpr std::uint8_t kGameGearStereoRegister = 1;
+// The YM2612's DAC sample register, which a 0x8n writes.
+constexpr std::uint8_t kDacRegister = 0x2A;
 
 }  // namespace
 
 VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
     : in_(in), vgm_(info), loopOffset_(info.header.loopOffset), position_(info.header.dataOffset) {
   // The sound data end at the tag or the end of file when those lie after them.
-  endBound_ = 0x7FFFFFFF;
-  for (std::uint32_t bound : {info.header.gd3Offset, info.header.eofOffset}) {
-    if (bound > position_ && bound < endBound_) endBound_ = bound;
-  }
+  endBound_ = VgmStreamBound(info.header, boundIsTag_);
   const auto at = [](std::string_view name) { return static_cast<std::int16_t>(VgmKindIndex(name)); };
   const auto set = [this](unsigned command, std::int16_t kind, std::uint8_t port, bool second) {
     targets_[command] = WriteTarget{kind, port, second, false, false, 0};
@@ -53,6 +52,9 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
   const std::string_view dn[] = {"YMF278B", "YMF271", "K051649", "K054539", "C140", "ES5503", "ES5506"};
   for (unsigned i = 0; i < 7; ++i) set(0xD0 + i, at(dn[i]), 0, false);
   set(0xE1, at("C352"), 0, false);
+  lengths_ = VgmCommandLengths(info.header.version);
+  const int ym2612 = VgmDeviceOf(info, VgmKindIndex("YM2612"), false);
+  if (ym2612 >= 0 && ym2612 < kDeviceIndexCount) dacDevice_ = ym2612;
 
   if (info.header.dataOffset >= 0x80000000u) {
     running_ = false;
@@ -62,6 +64,20 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
 }
 
 bool VgmWalker::Next(Command& cmd) {
+  if (dacWaitPending_) {
+    // The wait half of a 0x8n whose byte went out as the write before it: same offset, same byte.
+    dacWaitPending_ = false;
+    cmd = Command{};
+    cmd.offset = static_cast<std::int32_t>(position_ - 1);
+    cmd.command = raw_[0];
+    cmd.kind = CommandKind::Wait;
+    cmd.ticks = static_cast<std::int32_t>(dacWaitSamples_);
+    samples_ += dacWaitSamples_;
+    cmd.tickCount = static_cast<std::int32_t>(samples_);
+    cmd.elapsed = cmd.tickCount;
+    cmd.countBytes = raw_.data() + 1;
+    return true;
+  }
   if (!running_ || position_ >= endBound_) return false;
   const int h = in_.Next();
   if (h < 0) {
@@ -75,7 +91,7 @@ bool VgmWalker::Next(Command& cmd) {
   cmd.atLoop = loopOffset_ != 0 && position_ == loopOffset_;
   raw_[0] = static_cast<std::uint8_t>(h);
   rawLength_ = 1;
-  const std::uint8_t length = VgmCommandLength(cmd.command);
+  const std::uint8_t length = lengths_[cmd.command];
   if (length == 0) {
     // No length: nothing after this byte can be placed.
     cmd.kind = CommandKind::Other;
@@ -99,29 +115,62 @@ bool VgmWalker::Next(Command& cmd) {
     }
   }
   std::uint64_t advance = rawLength_;
-  if (cmd.kind == CommandKind::Other && info_.other == VgmOther::DataBlock) {
-    // The data of a block are skipped, not shown; a block that runs past the end is cut.
-    // Read past rather than seek: a size beyond the end must show as a cut, and a compressed input
-    // has to inflate the bytes anyway.
-    const std::uint32_t size = ReadLE32(raw_.data() + 3) & 0x7FFFFFFFu;
-    std::uint8_t scratch[4096];
-    std::uint32_t skipped = 0;
-    while (skipped < size) {
-      const std::size_t want = size - skipped < sizeof scratch ? size - skipped : sizeof scratch;
-      const std::size_t got = in_.Read(scratch, want);
-      skipped += static_cast<std::uint32_t>(got);
-      if (got < want) break;
-    }
-    if (skipped < size) {
-      cmd.kind = CommandKind::Cut;
-      running_ = false;
-    }
-    advance += skipped;
-  }
+  if (cmd.kind == CommandKind::Other && info_.other == VgmOther::DataBlock) SkipDataBlock(cmd, advance);
   cmd.tickCount = static_cast<std::int32_t>(samples_);
   cmd.elapsed = cmd.tickCount;
   position_ = static_cast<std::uint32_t>(position_ + advance);
   return true;
+}
+
+// The data of a block are not shown; those of type 0x00 (YM2612 PCM) join the data bank. A block that
+// runs past the end is cut. Read past rather than seek: a size beyond the end must show as a cut, and
+// a compressed input has to inflate the bytes anyway.
+void VgmWalker::SkipDataBlock(Command& cmd, std::uint64_t& advance) {
+  const std::uint32_t size = ReadLE32(raw_.data() + 3) & 0x7FFFFFFFu;
+  const bool banked = raw_[2] == 0x00;
+  if (banked && !bank_) bank_ = std::make_unique<VgmDataBank>();
+  std::uint8_t scratch[4096];
+  std::uint32_t skipped = 0;
+  while (skipped < size) {
+    const std::size_t want = size - skipped < sizeof scratch ? size - skipped : sizeof scratch;
+    const std::size_t got = in_.Read(scratch, want);
+    if (banked) bank_->Append(scratch, got);
+    skipped += static_cast<std::uint32_t>(got);
+    if (got < want) break;
+  }
+  if (skipped < size) {
+    cmd.kind = CommandKind::Cut;
+    running_ = false;
+  }
+  advance += skipped;
+}
+
+// A 0x8n: the bank's byte at the pointer goes to the YM2612 as a write of $2A, and the wait follows as
+// the next command; the pointer moves on whether or not there was a byte.
+void VgmWalker::Dac(Command& cmd) {
+  info_.dacWait = true;
+  info_.dacOffset = dacPointer_;
+  const std::uint32_t samples = cmd.command & 0x0Fu;
+  const int byte = dacDevice_ < 0 ? kNoDacChip : bank_ ? bank_->At(dacPointer_) : VgmDataBank::kPastEnd;
+  ++dacPointer_;
+  info_.dacByte = byte;
+  if (byte < 0) {
+    cmd.kind = CommandKind::Wait;
+    cmd.ticks = static_cast<std::int32_t>(samples);
+    samples_ += samples;
+    return;
+  }
+  cmd.kind = CommandKind::Write;
+  cmd.hasDevice = true;
+  cmd.device = dacDevice_;
+  cmd.port = 0;
+  cmd.reg = kDacRegister;
+  cmd.value = static_cast<std::uint8_t>(byte);
+  cmd.writeLength = 1;
+  cmd.countLength = 0;
+  cmd.countHeld = 0;
+  dacWaitPending_ = true;
+  dacWaitSamples_ = samples;
 }
 
 void VgmWalker::Classify(Command& cmd) {
@@ -140,10 +189,7 @@ void VgmWalker::Classify(Command& cmd) {
   if (c == 0x62) return wait(wait62_);
   if (c == 0x63) return wait(wait63_);
   if ((c & 0xF0) == 0x70) return wait((c & 0x0Fu) + 1);
-  if ((c & 0xF0) == 0x80) {
-    info_.dacWait = true;
-    return wait(c & 0x0Fu);
-  }
+  if ((c & 0xF0) == 0x80) return Dac(cmd);
   cmd.kind = CommandKind::Other;
   const WriteTarget& target = targets_[c];
   if (target.kind >= 0) {
@@ -163,6 +209,7 @@ void VgmWalker::Classify(Command& cmd) {
     cmd.port = target.port;
     cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(target.secondInRegister ? raw_[1] & 0x7F : raw_[1]);
     cmd.value = target.single ? raw_[1] : raw_[2];
+    cmd.writeLength = static_cast<std::uint8_t>(rawLength_);
     // A write holds no count bytes: its bytes are register and value.
     cmd.countBytes = nullptr;
     cmd.countLength = 0;
@@ -178,6 +225,7 @@ void VgmWalker::Classify(Command& cmd) {
     info_.other = VgmOther::DacStream;
   } else if (c == 0xE0) {
     info_.other = VgmOther::Seek;
+    dacPointer_ = ReadLE32(raw_.data() + 1);
   } else if (c == 0x64) {
     info_.other = VgmOther::WaitOverride;
     const std::uint32_t samples = static_cast<std::uint32_t>(raw_[2] | raw_[3] << 8);
