@@ -77,6 +77,17 @@ constexpr std::array<std::uint8_t, 256> kLengths = MakeLengths();
 
 std::uint32_t Field32(const VgmInfo& info, std::size_t at) { return ReadLE32(info.head.data() + at); }
 
+// AY8910 flags (head 0x79), bit 4: a YM2149 with pin 26 low divides its clock by 2.
+constexpr std::uint8_t kAyFlagPin26Low = 0x10;
+
+// The SN76489 head fields as DeviceInfo::variant holds them. Files before 1.10 have no feedback or
+// width fields (and later ones may leave them 0): the Sega chip's 0x0009 and 16 bits then.
+std::uint32_t DcsgVariantOf(const VgmHeader& h) {
+  const std::uint32_t feedback = h.snFeedback != 0 ? h.snFeedback : 0x0009u;
+  const std::uint32_t width = h.snShiftWidth != 0 ? h.snShiftWidth : 16u;
+  return feedback | width << 16 | static_cast<std::uint32_t>(h.snFlags) << 24;
+}
+
 // A relative offset field made absolute; 0 stays 0 (the field is unused).
 std::uint32_t Absolute(std::uint32_t stored, std::uint32_t field) { return stored == 0 ? 0 : stored + field; }
 
@@ -168,7 +179,7 @@ std::string ReadVgmHead(ByteReader& in, VgmInfo& info) {
   h.rate = Field32(info, 0x24);
   h.snFeedback = static_cast<std::uint16_t>(info.head[0x28] | info.head[0x29] << 8);
   h.snShiftWidth = info.head[0x2A];
-  h.snFlags = info.head[0x2B];
+  h.snFlags = h.version >= 0x151 ? info.head[0x2B] : 0;  // the flags came with 1.51
   h.ayType = info.head[0x78];
   h.ayFlags = info.head[0x79];
   h.ym2203AyFlags = info.head[0x7A];
@@ -211,11 +222,18 @@ DeviceTable DeviceTableOf(const VgmInfo& info) {
     table.listed[i] = true;
     if (kind.type == DeviceType::None) continue;
     DeviceType type = kind.type;
-    // AY type codes 0x10 and up are the YM2149 and its kin.
-    if (type == DeviceType::Ay8910 && info.header.ayType >= 0x10) type = DeviceType::Psg;
+    std::uint32_t clock = chip.clockField & 0x3FFFFFFFu;
+    std::uint32_t variant = 0;
+    // AY type codes 0x10 and up are the YM2149 and its kin. The PSG(YM2149) device halves its clock,
+    // as S98 logs store it; a VGM YM2149 halves it only with pin 26 low (AY flags bit 4), so the clock
+    // that plays as the VGM's is twice the field otherwise (the field holds 30 bits: no overflow).
+    if (type == DeviceType::Ay8910 && info.header.ayType >= 0x10) {
+      type = DeviceType::Psg;
+      if ((info.header.ayFlags & kAyFlagPin26Low) == 0) clock *= 2;
+    }
+    if (type == DeviceType::Dcsg) variant = DcsgVariantOf(info.header);
     table.present[i] = true;
-    table.info[i] = DeviceInfo{static_cast<std::uint32_t>(type), static_cast<std::int32_t>(chip.clockField & 0x3FFFFFFFu),
-                               0, 0};
+    table.info[i] = DeviceInfo{static_cast<std::uint32_t>(type), static_cast<std::int32_t>(clock), 0, 0, variant};
   }
   return table;
 }

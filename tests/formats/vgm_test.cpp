@@ -334,6 +334,51 @@ TEST(VgmTest, DacBytesFromTheDataBankAnnotateAsTheS98Writes) {
   }
 }
 
+TEST(VgmTest, HeadVariantsChangePitchNoiseAndStereo) {
+  // SN76489 and AY8910 head fields applied: the notes of the same writes and the state at the end.
+  struct Case {
+    std::uint32_t version;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> head;  // head bytes besides the clock
+    std::vector<std::uint8_t> commands;
+    std::vector<std::string> shown;
+    std::string notShown = "(none)";
+  };
+  constexpr std::uint8_t kFeedback = 0x28, kWidth = 0x2A, kSnFlags = 0x2B, kAyType = 0x78, kAyFlags = 0x79;
+  // Tone 0 period $0fe; tone 1 period 0; noise periodic at tone 2's rate, tone 2 period $100; Game Gear stereo.
+  const std::vector<std::uint8_t> sn = {0x50, 0x8E, 0x50, 0x0F, 0x50, 0xA0, 0x50, 0x00, 0x50, 0xC0,
+                                        0x50, 0x10, 0x50, 0xE3, 0x4F, 0xF0};
+  const std::vector<std::uint8_t> ay = {0xA0, 0x00, 0x1C, 0xA0, 0x01, 0x01};  // SSG#0 period $11c
+  const Case cases[] = {
+      // The Sega chip: period 0 holds the output, 16-bit register with taps $0009, stereo.
+      {0x171, {}, sn, {"TONE(H)= $0f($0fe) => A4+2c 440.40Hz", "TONE(H)= $00($000) => --- 0.00Hz",
+                       "periodic  tone 2  0    16 bits, taps $0009  A0-12c  27.31", "L/R"}},
+      // Period 0 counts 1024; the /8 divider off: eight times the pitch; no stereo.
+      {0x171, {{kSnFlags, 0x01}}, sn, {"TONE(H)= $00($000) => A2-12c 109.24Hz"}},
+      {0x171, {{kSnFlags, 0x08}}, sn, {"TONE(H)= $0f($0fe) => A7+2c 3523.17Hz"}},
+      {0x171, {{kSnFlags, 0x04}}, sn, {"DCSG#3  periodic"}, "L/R"},
+      // A 15-bit register with other taps: periodic noise a sixteenth higher.
+      {0x171, {{kFeedback, 0x03}, {kWidth, 15}}, sn, {"15 bits, taps $0003  A#0+0c  29.13"}},
+      // The flags came with 1.51: before, the byte is not read.
+      {0x150, {{kSnFlags, 0x01}}, sn, {"TONE(H)= $00($000) => --- 0.00Hz"}},
+      // A YM2149 halves its clock only with pin 26 low; an AY-3-8910 never does.
+      {0x171, {{kAyType, 0x10}}, ay, {"PSG(YM2149) ] SSG#0 Coarse Tune=$01($11c) => A4+1c 440.14Hz"}},
+      {0x171, {{kAyType, 0x10}, {kAyFlags, 0x10}}, ay, {"Coarse Tune=$01($11c) => A3+1c 220.07Hz"}},
+      {0x171, {{kAyType, 0x00}, {kAyFlags, 0x10}}, ay, {"PSG(AY-3-8910) ] SSG#0 Coarse Tune=$01($11c) => A4+1c 440.14Hz"}},
+  };
+  for (const Case& c : cases) {
+    VgmBuilder b;
+    b.Version(c.version).Clock(0x0C, 3579545).Clock(0x74, 2000000);
+    for (const auto& [at, value] : c.head) b.HeadByte(at, value);
+    for (std::uint8_t byte : c.commands) b.Command({byte});
+    b.End();
+    ConversionOptions options{.notes = true};
+    options.stateAt.push_back(*ParseStatePoint("end"));
+    const std::string report = Convert(b.Build(), options);
+    for (const std::string& text : c.shown) EXPECT_NE(report.find(text), std::string::npos) << text << "\n" << report;
+    EXPECT_EQ(report.find(c.notShown), std::string::npos) << c.notShown << "\n" << report;
+  }
+}
+
 TEST(VgmTest, CutAtEveryByteReportsUpToTheCut) {
   VgmBuilder b = DualChips();
   b.Command({0x50, 0x9F}).Command({0x52, 0x28, 0xF0}).Command({0xC0, 0x01, 0x00, 0x7F});
