@@ -1,4 +1,5 @@
 // The reports of a VGM log: its own head sections, one line per command with the same annotators as S98.
+#include <span>
 #include <string>
 
 #include "formats/vgm/vgm_sections.h"
@@ -15,9 +16,8 @@ class VgmTextWriter {
   static constexpr bool kWantsTicks = false;
   VgmTextWriter(ReportSink& out, VgmWalker& walker, WalkContext& ctx) : out_(out), walker_(walker), ctx_(ctx) {}
 
-  void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
+  [[gnu::always_inline]] void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
     const auto raw = walker_.Raw();
-    if (walker_.Info().dacWait) return DacLine(cmd, effect);
     if (cmd.kind == CommandKind::Write && raw.size() == 3) {
       // The common line in one go: a two-operand chip write.
       out_.Print<"%08x : %02x %02x %02x \t[ #%02d %s ] ">(cmd.offset, raw[0], raw[1], raw[2], cmd.device,
@@ -27,10 +27,14 @@ class VgmTextWriter {
       out_.Print<"\r\n">();
       return;
     }
-    out_.Print<"%08x : ">(cmd.offset);
-    for (std::uint8_t b : raw) out_.Print<"%02x ">(b);
-    // Short commands line up with the three-byte writes.
-    if (raw.size() < 3) out_.Print<"\t">();
+    OtherLine(cmd, effect, raw);
+  }
+
+ private:
+  // Every line but the common write: kept out of the walk's loop.
+  [[gnu::noinline]] void OtherLine(const Command& cmd, const WriteEffect& effect, std::span<const std::uint8_t> raw) {
+    if (walker_.Info().dacWait) return DacLine(cmd, effect);
+    Bytes(cmd, raw);
     switch (cmd.kind) {
       case CommandKind::Wait:
         out_.Print<"\t[ WAIT %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
@@ -58,7 +62,25 @@ class VgmTextWriter {
     out_.Print<"\r\n">();
   }
 
- private:
+  // The offset and the bytes; short commands line up with the three-byte writes. The common lengths
+  // go out in one call each.
+  void Bytes(const Command& cmd, std::span<const std::uint8_t> raw) {
+    switch (raw.size()) {
+      case 1:
+        out_.Print<"%08x : %02x \t">(cmd.offset, raw[0]);
+        return;
+      case 2:
+        out_.Print<"%08x : %02x %02x \t">(cmd.offset, raw[0], raw[1]);
+        return;
+      case 3:
+        out_.Print<"%08x : %02x %02x %02x ">(cmd.offset, raw[0], raw[1], raw[2]);
+        return;
+      default:
+        out_.Print<"%08x : ">(cmd.offset);
+        for (std::uint8_t b : raw) out_.Print<"%02x ">(b);
+    }
+  }
+
   // One line for both halves of a 0x8n: the YM2612 write of the bank's byte as the line of any write,
   // then the wait. The write half is not shown when --device leaves the YM2612 out.
   void DacLine(const Command& cmd, const WriteEffect& effect) {

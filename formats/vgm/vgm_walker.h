@@ -67,14 +67,18 @@ class VgmWalker final : public CommandSource {
     bool secondInRegister = false;  // bit 7 of the register byte picks the second chip
     bool single = false;            // one operand: the value (SN76489 and Game Gear stereo)
     std::uint8_t reg = 0;           // the register byte of single-operand writes
+    bool decoded = false;           // a chip Tavrin decodes
+    std::array<std::int16_t, 2> device{-1, -1};  // of the first and the second chip; -1 without a clock
+    bool fast = false;  // decoded, and the command alone names the device
   };
 
+  [[gnu::noinline]] bool NextOther(Command& cmd, bool bytesRead);
   void Classify(Command& cmd);
   void Dac(Command& cmd);
+  bool DacWait(Command& cmd);
   void SkipDataBlock(Command& cmd, std::uint64_t& advance);
 
   ByteReader& in_;
-  const VgmInfo& vgm_;
   std::array<WriteTarget, 256> targets_{};
   std::uint32_t loopOffset_;
   std::uint32_t endBound_;

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/timestamp.h"
 #include "engine/convert.h"
+#include "formats/vgm/vgm_sections.h"
 #include "fuzz/conversion_oracle.h"
 #include "tests/support/s98_builder.h"
 #include "tests/support/scratch_folder.h"
@@ -144,6 +146,20 @@ TEST(VgmTest, EachCommandEndsWhereItsLengthSays) {
     char end[80];
     std::snprintf(end, sizeof end, "Stream End     = end of the file at 0x%08zx (no end command)", file.size());
     EXPECT_NE(std::find(stats.begin(), stats.end(), end), stats.end()) << std::hex << c.version << " " << +c.bytes[0];
+  }
+}
+
+TEST(VgmTest, WaitLineTimesReadAsEverySectionsTimes) {
+  // The wait lines' own formatter against the one the sections use, at the unit and field edges.
+  for (const std::uint32_t samples : {0u, 43u, 44u, 44099u, 44100u, 2645999u, 2646000u, 158759999u, 158760000u,
+                                      0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    StringTarget own, shared;
+    ReportSink a(own), b(shared);
+    WriteSampleTime(a, samples);
+    FormatTickTime(b, samples, TickRate{1, kVgmSampleRate, true});
+    a.Flush();
+    b.Flush();
+    EXPECT_EQ(own.text, shared.text) << samples;
   }
 }
 
