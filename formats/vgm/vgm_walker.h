@@ -1,4 +1,7 @@
 // Walks the VGM command stream: chip writes onto device indexes, waits in samples, the other commands whole.
+//
+// Command lengths, the data bank (0x67 blocks of type 0x00 end to end), 0xE0 and 0x8n as the VGM
+// format description has them (VGM Spec v1.71, https://www.smspower.org/uploads/Music/vgmspec171.txt).
 #pragma once
 
 #include <array>
