@@ -147,9 +147,6 @@ std::array<std::uint8_t, 256> VgmCommandLengths(std::uint32_t version) {
   return lengths;
 }
 
-std::uint8_t VgmCommandLength(std::uint8_t command, std::uint32_t version) {
-  return VgmCommandLengths(version)[command];
-}
 
 std::string ReadVgmHead(ByteReader& in, VgmInfo& info) {
   info = VgmInfo{};

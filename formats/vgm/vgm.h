@@ -89,11 +89,9 @@ StreamHead StreamHeadOf(const VgmInfo& info);
 // first after the data offset; kOffsetLimit without either. `atTag`: the tag is the bound.
 std::uint32_t VgmStreamBound(const VgmHeader& header, bool& atTag);
 
-// The length of a command, its first byte included, from the first byte and the file's version; 0
-// when the format gives the byte no length (the walk cannot go on past it). A data block (0x67)
-// counts its 7-byte head; the data follow.
-std::uint8_t VgmCommandLength(std::uint8_t command, std::uint32_t version);
-// The same for every first byte at once.
+// The length of each command by its first byte, that byte included, for a file of `version`; 0 when
+// the format gives the byte no length (the walk cannot go on past it). A data block (0x67) counts its
+// 7-byte head; the data follow.
 std::array<std::uint8_t, 256> VgmCommandLengths(std::uint32_t version);
 
 // The chip kind of the name, for the kinds the commands below address.
