@@ -52,6 +52,7 @@ struct Command {
   const std::uint8_t* countBytes = nullptr;
   std::uint64_t countLength = 0;
   std::size_t countHeld = 0;
+  std::uint8_t writeLength = 3;  // bytes of a whole register write (a VGM log has writes of 1 and 2)
   bool hasDevice = false;  // a register command, whole or cut: device and port are set
   bool atLoop = false;     // the command starts at the loop offset
 };
@@ -59,7 +60,7 @@ struct Command {
 // Bytes of the command as far as the stream has shown them: a cut register write counts its first
 // byte only (the bytes read after it are not kept).
 inline std::uint64_t CommandLength(const Command& cmd) {
-  if (cmd.kind == CommandKind::Write) return 3;
+  if (cmd.kind == CommandKind::Write) return cmd.writeLength;
   return 1 + cmd.countLength;
 }
 

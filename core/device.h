@@ -47,6 +47,10 @@ struct DeviceInfo {
   std::int32_t clock = 0;
   std::uint32_t pan = 0;
   std::uint32_t reserved = 0;
+  // What the log says of the chip beyond its type and clock; 0: nothing (S98 says nothing). A DCSG
+  // takes the SN76489 word of a VGM head: bits 15-0 noise feedback taps, 23-16 shift register width,
+  // 31-24 flags (chips/dcsg reads them).
+  std::uint32_t variant = 0;
 };
 
 // Register writes address device indexes 0 to 126 (the S98 command byte 0xFC >> 1 is the highest);

@@ -48,6 +48,7 @@ std::string CheckVgm(ByteReader& in, std::vector<CheckFinding>& findings) {
     std::uint64_t count = 0;
   };
   std::map<std::pair<std::size_t, bool>, Unclocked> unclocked;
+  Unclocked pastBank;  // 0x8n reading past the data bank
   std::uint32_t walkEnd = h.dataOffset;
   while (walker.Next(cmd)) {
     const auto at = static_cast<std::uint32_t>(cmd.offset);
@@ -61,6 +62,11 @@ std::string CheckVgm(ByteReader& in, std::vector<CheckFinding>& findings) {
     const VgmCommandInfo& what = walker.Info();
     if (what.other == VgmOther::ChipWrite && what.device < 0) {
       Unclocked& u = unclocked[{what.chipKind, what.second}];
+      if (u.count++ == 0) u.first = at;
+    }
+    // A 0x8n counts once, at its wait.
+    if (what.dacWait && cmd.kind == CommandKind::Wait && what.dacByte < 0) {
+      Unclocked& u = what.dacByte == kNoDacChip ? unclocked[{VgmKindIndex("YM2612"), false}] : pastBank;
       if (u.count++ == 0) u.first = at;
     }
     if (what.other == VgmOther::Unknown) {
@@ -92,6 +98,11 @@ std::string CheckVgm(ByteReader& in, std::vector<CheckFinding>& findings) {
   for (const auto& [key, use] : unclocked) {
     add(use.first, std::to_string(use.count) + " command(s) for the " + (key.second ? "second " : "") +
                        std::string(VgmChipKinds()[key.first].name) + ", whose clock is 0 in the head");
+  }
+
+  if (pastBank.count != 0) {
+    add(pastBank.first, std::to_string(pastBank.count) + " DAC byte(s) (0x8n) read past the end of the data bank of " +
+                            std::to_string(walker.DataBankSize()) + " bytes");
   }
 
   if (h.gd3Offset != 0) {

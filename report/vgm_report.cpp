@@ -1,4 +1,7 @@
 // The reports of a VGM log: its own head sections, one line per command with the same annotators as S98.
+#include <span>
+#include <string>
+
 #include "formats/vgm/vgm_sections.h"
 #include "formats/vgm/vgm_walker.h"
 #include "report/report.h"
@@ -13,7 +16,7 @@ class VgmTextWriter {
   static constexpr bool kWantsTicks = false;
   VgmTextWriter(ReportSink& out, VgmWalker& walker, WalkContext& ctx) : out_(out), walker_(walker), ctx_(ctx) {}
 
-  void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
+  [[gnu::always_inline]] void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
     const auto raw = walker_.Raw();
     if (cmd.kind == CommandKind::Write && raw.size() == 3) {
       // The common line in one go: a two-operand chip write.
@@ -24,17 +27,17 @@ class VgmTextWriter {
       out_.Print<"\r\n">();
       return;
     }
-    out_.Print<"%08x : ">(cmd.offset);
-    for (std::uint8_t b : raw) out_.Print<"%02x ">(b);
-    // Short commands line up with the three-byte writes.
-    if (raw.size() < 3) out_.Print<"\t">();
+    OtherLine(cmd, effect, raw);
+  }
+
+ private:
+  // Every line but the common write: kept out of the walk's loop.
+  [[gnu::noinline]] void OtherLine(const Command& cmd, const WriteEffect& effect, std::span<const std::uint8_t> raw) {
+    if (walker_.Info().dacWait) return DacLine(cmd, effect);
+    Bytes(cmd, raw);
     switch (cmd.kind) {
       case CommandKind::Wait:
-        if (walker_.Info().dacWait) {
-          out_.Print<"\t[ DAC WAIT %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
-        } else {
-          out_.Print<"\t[ WAIT %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
-        }
+        out_.Print<"\t[ WAIT %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
         WriteSampleTime(out_, static_cast<std::uint32_t>(cmd.tickCount));
         break;
       case CommandKind::End:
@@ -59,10 +62,58 @@ class VgmTextWriter {
     out_.Print<"\r\n">();
   }
 
- private:
+  // The offset and the bytes; short commands line up with the three-byte writes. The common lengths
+  // go out in one call each.
+  void Bytes(const Command& cmd, std::span<const std::uint8_t> raw) {
+    switch (raw.size()) {
+      case 1:
+        out_.Print<"%08x : %02x \t">(cmd.offset, raw[0]);
+        return;
+      case 2:
+        out_.Print<"%08x : %02x %02x \t">(cmd.offset, raw[0], raw[1]);
+        return;
+      case 3:
+        out_.Print<"%08x : %02x %02x %02x ">(cmd.offset, raw[0], raw[1], raw[2]);
+        return;
+      default:
+        out_.Print<"%08x : ">(cmd.offset);
+        for (std::uint8_t b : raw) out_.Print<"%02x ">(b);
+    }
+  }
+
+  // One line for both halves of a 0x8n: the YM2612 write of the bank's byte as the line of any write,
+  // then the wait. The write half is not shown when --device leaves the YM2612 out.
+  void DacLine(const Command& cmd, const WriteEffect& effect) {
+    const VgmCommandInfo& info = walker_.Info();
+    if (!dacLineOpen_) out_.Print<"%08x : %02x \t">(cmd.offset, cmd.command);
+    if (cmd.kind == CommandKind::Write) {
+      out_.Print<"\t[ #%02d %s ] ">(cmd.device, ctx_.Name(cmd.device));
+      if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
+      dacLineOpen_ = true;
+      dacLineAtLoop_ = cmd.atLoop;
+      return;
+    }
+    out_.Print<"\t[ DAC WAIT %d (%d) ]\t">(cmd.ticks, cmd.tickCount);
+    WriteSampleTime(out_, static_cast<std::uint32_t>(cmd.tickCount));
+    if (ctx_.plan.annotate) {
+      const auto at = static_cast<std::uint32_t>(info.dacOffset);
+      if (info.dacByte == VgmDataBank::kPastEnd) {
+        out_.Print<" DAC: bank offset 0x%08x is past the data bank (%s bytes)">(at, std::to_string(walker_.DataBankSize()));
+      } else if (info.dacByte == VgmDataBank::kNotKept) {
+        out_.Print<" DAC: bank offset 0x%08x could not be kept (no temporary file)">(at);
+      }
+    }
+    if (cmd.atLoop || dacLineAtLoop_) out_.Print<" *** LOOP POINT ***">();
+    out_.Print<"\r\n">();
+    dacLineOpen_ = false;
+    dacLineAtLoop_ = false;
+  }
+
   ReportSink& out_;
   VgmWalker& walker_;
   WalkContext& ctx_;
+  bool dacLineOpen_ = false;  // the write half of a 0x8n is on the line; its wait ends it
+  bool dacLineAtLoop_ = false;
 };
 
 }  // namespace

@@ -23,9 +23,17 @@
 // For the register model: the latched command and the three tone periods are the chip's latches; a
 // tone command or a data byte after one sets the channel's pitch: f = clock / (32 * N), N 0 acting
 // as 1024.
+//
+// Variants (DeviceInfo::variant, from a VGM head; 0 for S98, which means the chip above):
+//   bits 15-0  white noise feedback taps      bits 23-16  shift register width (0: not given)
+//   bit 24     a period of 0 counts 1024 (TI); clear: the output holds still, no tone (Sega)
+//   bit 26     no Game Gear stereo             bit 27  no divide-by-8: f = clock / (4 * N)
+// The noise shifts at clock / 512, / 1024, / 2048 or once per cycle of tone 2; periodic noise cycles
+// through the register's width, so it sounds at the shift rate / width.
 #include "chips/dcsg/dcsg.h"
 
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -115,11 +123,35 @@ constexpr bool IsToneLatch(unsigned command) {
   return IsLatchByte(command) && !Bit(command, 4) && LatchedChannel(command) != kNoiseChannel;
 }
 
-// The counter toggles the output every N steps of clock / 16; a period of 0 counts 1024 steps.
-constexpr Frequency DcsgFrequency(std::uint32_t period, std::int32_t clock) {
-  if (!ClockUsable(clock)) return {};
+// The variant fields of DeviceInfo::variant.
+constexpr unsigned VariantWidth(std::uint32_t variant) { return Bitfield(variant, 16, 8); }
+constexpr bool VariantGiven(std::uint32_t variant) { return VariantWidth(variant) != 0; }
+constexpr bool ZeroPeriodIs1024(std::uint32_t variant) { return !VariantGiven(variant) || Bit(variant, 24); }
+constexpr bool HasStereo(std::uint32_t variant) { return !VariantGiven(variant) || !Bit(variant, 26); }
+// Clock cycles per step of the tone counters: 16 with the divide-by-8, 2 without.
+constexpr std::uint64_t ClocksPerStep(std::uint32_t variant) {
+  return VariantGiven(variant) && Bit(variant, 27) ? 2 : 16;
+}
+
+// The counter toggles the output every N steps; a period of 0 counts 1024 steps, or holds the output.
+constexpr Frequency DcsgFrequency(std::uint32_t period, const DeviceInfo& device) {
+  if (!ClockUsable(device.clock)) return {};
+  if (period == 0 && !ZeroPeriodIs1024(device.variant)) return {};
   const std::uint64_t steps = period == 0 ? 1024 : period;
-  return {static_cast<std::uint64_t>(clock), 32 * steps};
+  return {static_cast<std::uint64_t>(device.clock), 2 * ClocksPerStep(device.variant) * steps};
+}
+
+// Periodic noise: the shift rate over the register's width (white noise has no pitch). Shifts come
+// every 32, 64 or 128 counter steps, or once per cycle of tone 2.
+Pitch NoisePitch(unsigned control, std::uint32_t tone2Period, const DeviceInfo& device) {
+  const unsigned width = VariantWidth(device.variant);
+  if (Bit(control, 2) || width == 0) return RatioPitch({});
+  const unsigned rate = Bitfield(control, 0, 2);
+  const Frequency shifts = rate == 3 ? DcsgFrequency(tone2Period, device)
+                           : ClockUsable(device.clock)
+                               ? Frequency{static_cast<std::uint64_t>(device.clock), ClocksPerStep(device.variant) << (5 + rate)}
+                               : Frequency{};
+  return RatioPitch({shifts.numerator, shifts.denominator * width});
 }
 
 // One write port: the port bit reaches the same chip.
@@ -155,13 +187,14 @@ void ApplyDcsg(ChipState& state, const DeviceInfo& device, int /*port*/, unsigne
   const unsigned channel = LatchedChannel(command);
   std::uint32_t& period = state.Latch[kTonePeriod + channel];
   period = IsLatchByte(value) ? (period & 0x3F0u) | Bitfield(value, 0, 4) : (period & 0x00Fu) | (Bitfield(value, 0, 6) << 4);
-  SetPitch(state, effect, static_cast<int>(channel), RatioPitch(DcsgFrequency(period, device.clock)));
+  SetPitch(state, effect, static_cast<int>(channel), RatioPitch(DcsgFrequency(period, device)));
 }
 
-void DescribeDcsg(const ChipState& s, const DeviceInfo& /*device*/, StateTables& tables) {
+void DescribeDcsg(const ChipState& s, const DeviceInfo& device, StateTables& tables) {
   const std::uint32_t written = s.Latch[kWrittenBits];
-  // Game Gear stereo: bit 4 + c sends channel c left, bit c right; shown only once written.
-  const bool stereo = WrittenAt(s, 0, kGameGearStereoRegister);
+  // Game Gear stereo: bit 4 + c sends channel c left, bit c right; shown only once written, and only
+  // on a chip that has it.
+  const bool stereo = WrittenAt(s, 0, kGameGearStereoRegister) && HasStereo(device.variant);
   const unsigned mask = RegisterAt(s, 0, kGameGearStereoRegister);
   const auto attenuation = [&](unsigned c) { return Bitfield(s.Latch[kAttenuations], 4 * c, 4); };
   StateTable& tone = tables.emplace_back(StateTable{"Tone", {}});
@@ -179,6 +212,12 @@ void DescribeDcsg(const ChipState& s, const DeviceInfo& /*device*/, StateTables&
                       .Text("MODE", Bit(noise, 2) ? "white" : "periodic")
                       .Text("RATE", kRates[Bitfield(noise, 0, 2)])
                       .Number("ATT", attenuation(kNoiseChannel));
+  if (VariantGiven(device.variant)) {
+    char lfsr[32];
+    std::snprintf(lfsr, sizeof lfsr, "%u bits, taps $%04x", VariantWidth(device.variant),
+                  static_cast<unsigned>(Bitfield(device.variant, 0, 16)));
+    row.Text("LFSR", lfsr).Note(NoisePitch(noise, s.Latch[kTonePeriod + 2], device));
+  }
   if (stereo) row.Text("L/R", PanText(Bit(mask, 7), Bit(mask, 3)));
 }
 

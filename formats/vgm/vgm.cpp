@@ -20,7 +20,7 @@ constexpr CommandRow kCommandRows[] = {
     {0x30, 0x30, 2},   // 30 dd        second SN76489 write
     {0x31, 0x3E, 2},   // 3n dd        reserved, one operand
     {0x3F, 0x3F, 2},   // 3F dd        second Game Gear stereo
-    {0x40, 0x4E, 3},   // 4n dd dd     reserved (one operand before 1.60; read as two)
+    {0x40, 0x4E, 3},   // 4n dd dd     reserved (one operand before 1.60)
     {0x4F, 0x4F, 2},   // 4F dd        Game Gear stereo
     {0x50, 0x50, 2},   // 50 dd        SN76489 write
     {0x51, 0x51, 3},   // 51 aa dd     YM2413
@@ -77,6 +77,17 @@ constexpr std::array<std::uint8_t, 256> kLengths = MakeLengths();
 
 std::uint32_t Field32(const VgmInfo& info, std::size_t at) { return ReadLE32(info.head.data() + at); }
 
+// AY8910 flags (head 0x79), bit 4: a YM2149 with pin 26 low divides its clock by 2.
+constexpr std::uint8_t kAyFlagPin26Low = 0x10;
+
+// The SN76489 head fields as DeviceInfo::variant holds them. Files before 1.10 have no feedback or
+// width fields (and later ones may leave them 0): the Sega chip's 0x0009 and 16 bits then.
+std::uint32_t DcsgVariantOf(const VgmHeader& h) {
+  const std::uint32_t feedback = h.snFeedback != 0 ? h.snFeedback : 0x0009u;
+  const std::uint32_t width = h.snShiftWidth != 0 ? h.snShiftWidth : 16u;
+  return feedback | width << 16 | static_cast<std::uint32_t>(h.snFlags) << 24;
+}
+
 // A relative offset field made absolute; 0 stays 0 (the field is unused).
 std::uint32_t Absolute(std::uint32_t stored, std::uint32_t field) { return stored == 0 ? 0 : stored + field; }
 
@@ -125,7 +136,17 @@ bool LooksLikeGzip(const std::uint8_t* bytes, std::size_t size) {
   return size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B;
 }
 
-std::uint8_t VgmCommandLength(std::uint8_t command) { return kLengths[command]; }
+// Files before 1.60 reserve 0x40-0x4E with one operand, later ones with two.
+constexpr std::uint32_t kTwoOperandReservedFrom = 0x160;
+
+std::array<std::uint8_t, 256> VgmCommandLengths(std::uint32_t version) {
+  std::array<std::uint8_t, 256> lengths = kLengths;
+  if (version < kTwoOperandReservedFrom) {
+    for (unsigned c = 0x40; c <= 0x4E; ++c) lengths[c] = 2;
+  }
+  return lengths;
+}
+
 
 std::string ReadVgmHead(ByteReader& in, VgmInfo& info) {
   info = VgmInfo{};
@@ -155,7 +176,7 @@ std::string ReadVgmHead(ByteReader& in, VgmInfo& info) {
   h.rate = Field32(info, 0x24);
   h.snFeedback = static_cast<std::uint16_t>(info.head[0x28] | info.head[0x29] << 8);
   h.snShiftWidth = info.head[0x2A];
-  h.snFlags = info.head[0x2B];
+  h.snFlags = h.version >= 0x151 ? info.head[0x2B] : 0;  // the flags came with 1.51
   h.ayType = info.head[0x78];
   h.ayFlags = info.head[0x79];
   h.ym2203AyFlags = info.head[0x7A];
@@ -198,18 +219,38 @@ DeviceTable DeviceTableOf(const VgmInfo& info) {
     table.listed[i] = true;
     if (kind.type == DeviceType::None) continue;
     DeviceType type = kind.type;
-    // AY type codes 0x10 and up are the YM2149 and its kin.
-    if (type == DeviceType::Ay8910 && info.header.ayType >= 0x10) type = DeviceType::Psg;
+    std::uint32_t clock = chip.clockField & 0x3FFFFFFFu;
+    std::uint32_t variant = 0;
+    // AY type codes 0x10 and up are the YM2149 and its kin. The PSG(YM2149) device halves its clock,
+    // as S98 logs store it; a VGM YM2149 halves it only with pin 26 low (AY flags bit 4), so the clock
+    // that plays as the VGM's is twice the field otherwise (the field holds 30 bits: no overflow).
+    if (type == DeviceType::Ay8910 && info.header.ayType >= 0x10) {
+      type = DeviceType::Psg;
+      if ((info.header.ayFlags & kAyFlagPin26Low) == 0) clock *= 2;
+    }
+    if (type == DeviceType::Dcsg) variant = DcsgVariantOf(info.header);
     table.present[i] = true;
-    table.info[i] = DeviceInfo{static_cast<std::uint32_t>(type), static_cast<std::int32_t>(chip.clockField & 0x3FFFFFFFu),
-                               0, 0};
+    table.info[i] = DeviceInfo{static_cast<std::uint32_t>(type), static_cast<std::int32_t>(clock), 0, 0, variant};
   }
   return table;
 }
 
 StreamHead StreamHeadOf(const VgmInfo& info) {
+  bool atTag = false;
+  VgmStreamBound(info.header, atTag);
   return StreamHead{TickRate{1, kVgmSampleRate, true}, static_cast<std::int32_t>(info.header.dataOffset),
-                    static_cast<std::int32_t>(info.header.loopOffset)};
+                    static_cast<std::int32_t>(info.header.loopOffset), atTag};
+}
+
+std::uint32_t VgmStreamBound(const VgmHeader& header, bool& atTag) {
+  std::uint32_t bound = static_cast<std::uint32_t>(kOffsetLimit);
+  atTag = false;
+  if (header.eofOffset > header.dataOffset && header.eofOffset < bound) bound = header.eofOffset;
+  if (header.gd3Offset > header.dataOffset && header.gd3Offset < bound) {
+    bound = header.gd3Offset;
+    atTag = true;
+  }
+  return bound;
 }
 
 }  // namespace tavrin

@@ -85,10 +85,14 @@ DeviceTable DeviceTableOf(const VgmInfo& info);
 // Ticks are samples at 44,100 per second.
 StreamHead StreamHeadOf(const VgmInfo& info);
 
-// The length of a command, its first byte included, from the first byte alone; 0 when the format
-// gives the byte no length (the walk cannot go on past it). A data block (0x67) counts its 7-byte
-// head; the data follow.
-std::uint8_t VgmCommandLength(std::uint8_t command);
+// Where the commands must stop at the latest: the GD3 tag or the end-of-file offset, whichever comes
+// first after the data offset; kOffsetLimit without either. `atTag`: the tag is the bound.
+std::uint32_t VgmStreamBound(const VgmHeader& header, bool& atTag);
+
+// The length of each command by its first byte, that byte included, for a file of `version`; 0 when
+// the format gives the byte no length (the walk cannot go on past it). A data block (0x67) counts its
+// 7-byte head; the data follow.
+std::array<std::uint8_t, 256> VgmCommandLengths(std::uint32_t version);
 
 // The chip kind of the name, for the kinds the commands below address.
 std::size_t VgmKindIndex(std::string_view name);

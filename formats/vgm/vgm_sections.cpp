@@ -1,7 +1,6 @@
 // Writing the VGM information section, the device list, the GD3 tag and the lines of undecoded commands.
 #include "formats/vgm/vgm_sections.h"
 
-#include "core/timestamp.h"
 
 namespace tavrin {
 
@@ -37,8 +36,12 @@ void PrintVersion(ReportSink& out, std::uint32_t bcd) {
 
 }  // namespace
 
+// Every wait line prints one, so the general tick-time rule is not asked: the milliseconds of a 32-bit
+// sample count stay below 2^27, and the fields come from unsigned division by constants.
 void WriteSampleTime(ReportSink& out, std::uint32_t samples) {
-  FormatTickTime(out, samples, TickRate{1, kVgmSampleRate, true});
+  const auto ms = static_cast<std::uint32_t>(std::uint64_t{samples} * 1000u / kVgmSampleRate);
+  out.Print<"%02d:%02d:%02d.%03d">(static_cast<int>(ms / 3600000u), static_cast<int>(ms / 60000u % 60u),
+                                   static_cast<int>(ms / 1000u % 60u), static_cast<int>(ms % 1000u));
 }
 
 Gd3Tag ReadGd3Tag(ByteReader& in, const VgmInfo& info) {

@@ -7,16 +7,15 @@ namespace {
 
 // Register byte of a Game Gear stereo write in the command stream (the DCSG annotator's own).
 constexpr std::uint8_t kGameGearStereoRegister = 1;
+// The YM2612's DAC sample register, which a 0x8n writes.
+constexpr std::uint8_t kDacRegister = 0x2A;
 
 }  // namespace
 
 VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
-    : in_(in), vgm_(info), loopOffset_(info.header.loopOffset), position_(info.header.dataOffset) {
+    : in_(in), loopOffset_(info.header.loopOffset), position_(info.header.dataOffset) {
   // The sound data end at the tag or the end of file when those lie after them.
-  endBound_ = 0x7FFFFFFF;
-  for (std::uint32_t bound : {info.header.gd3Offset, info.header.eofOffset}) {
-    if (bound > position_ && bound < endBound_) endBound_ = bound;
-  }
+  endBound_ = VgmStreamBound(info.header, boundIsTag_);
   const auto at = [](std::string_view name) { return static_cast<std::int16_t>(VgmKindIndex(name)); };
   const auto set = [this](unsigned command, std::int16_t kind, std::uint8_t port, bool second) {
     targets_[command] = WriteTarget{kind, port, second, false, false, 0};
@@ -53,6 +52,22 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
   const std::string_view dn[] = {"YMF278B", "YMF271", "K051649", "K054539", "C140", "ES5503", "ES5506"};
   for (unsigned i = 0; i < 7; ++i) set(0xD0 + i, at(dn[i]), 0, false);
   set(0xE1, at("C352"), 0, false);
+  // Each write's devices once, not per command.
+  for (WriteTarget& target : targets_) {
+    if (target.kind < 0) continue;
+    const auto kind = static_cast<std::size_t>(target.kind);
+    target.decoded = VgmChipKinds()[kind].type != DeviceType::None;
+    for (int second = 0; second < 2; ++second) {
+      target.device[static_cast<std::size_t>(second)] = static_cast<std::int16_t>(VgmDeviceOf(info, kind, second != 0));
+    }
+  }
+  for (WriteTarget& target : targets_) {
+    const int device = target.device[target.second ? 1 : 0];
+    target.fast = target.decoded && !target.secondInRegister && device >= 0 && device < kDeviceIndexCount;
+  }
+  lengths_ = VgmCommandLengths(info.header.version);
+  const int ym2612 = VgmDeviceOf(info, VgmKindIndex("YM2612"), false);
+  if (ym2612 >= 0 && ym2612 < kDeviceIndexCount) dacDevice_ = ym2612;
 
   if (info.header.dataOffset >= 0x80000000u) {
     running_ = false;
@@ -62,32 +77,78 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
 }
 
 bool VgmWalker::Next(Command& cmd) {
+  if (dacWaitPending_) return DacWait(cmd);
   if (!running_ || position_ >= endBound_) return false;
   const int h = in_.Next();
   if (h < 0) {
     running_ = false;
     return false;
   }
+  // The other fields are read only with these set.
+  info_.other = VgmOther::None;
+  info_.dacWait = false;
+  raw_[0] = static_cast<std::uint8_t>(h);
+  const WriteTarget& target = targets_[static_cast<std::size_t>(h)];
+  if (target.fast) {
+    // Most commands: a write to a decoded chip whose device the first byte names. Every field is set
+    // here, so the command is not cleared first.
+    const int a = in_.Next();
+    const int b = target.single || a < 0 ? a : in_.Next();
+    if (b >= 0) {
+      const auto length = static_cast<std::uint8_t>(target.single ? 2 : 3);
+      raw_[1] = static_cast<std::uint8_t>(a);
+      raw_[2] = static_cast<std::uint8_t>(b);
+      rawLength_ = length;
+      cmd.offset = static_cast<std::int32_t>(position_);
+      cmd.command = static_cast<std::uint8_t>(h);
+      cmd.kind = CommandKind::Write;
+      cmd.device = target.device[target.second ? 1 : 0];
+      cmd.port = target.port;
+      cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(a);
+      cmd.value = static_cast<std::uint8_t>(b);
+      cmd.ticks = 0;
+      cmd.tickCount = static_cast<std::int32_t>(samples_);
+      cmd.elapsed = cmd.tickCount;
+      cmd.countBytes = nullptr;
+      cmd.countLength = 0;
+      cmd.countHeld = 0;
+      cmd.writeLength = length;
+      cmd.hasDevice = true;
+      cmd.atLoop = position_ == loopOffset_;  // the data never start at 0, where no loop points
+      position_ += length;
+      return true;
+    }
+    // The file ends inside the write: what it holds of it, as the other commands cut show it.
+    rawLength_ = 1;
+    if (a >= 0) raw_[rawLength_++] = static_cast<std::uint8_t>(a);
+  }
+  return NextOther(cmd, target.fast);
+}
+
+// Every command but the common write, and a write the file ends inside (its bytes are read).
+bool VgmWalker::NextOther(Command& cmd, bool bytesRead) {
+  const std::uint8_t h = raw_[0];
   cmd = Command{};
-  info_ = VgmCommandInfo{};
   cmd.offset = static_cast<std::int32_t>(position_);
   cmd.command = static_cast<std::uint8_t>(h);
-  cmd.atLoop = loopOffset_ != 0 && position_ == loopOffset_;
-  raw_[0] = static_cast<std::uint8_t>(h);
-  rawLength_ = 1;
-  const std::uint8_t length = VgmCommandLength(cmd.command);
+  cmd.atLoop = position_ == loopOffset_;
+  const std::uint8_t length = lengths_[cmd.command];
+  if (!bytesRead) {
+    // Byte by byte: operands are one to eleven bytes, fewer than a block copy pays for.
+    std::size_t got = 1;
+    for (; got < length; ++got) {
+      const int b = in_.Next();
+      if (b < 0) break;
+      raw_[got] = static_cast<std::uint8_t>(b);
+    }
+    rawLength_ = got;
+  }
   if (length == 0) {
     // No length: nothing after this byte can be placed.
     cmd.kind = CommandKind::Other;
     info_.other = VgmOther::Unknown;
     running_ = false;
   } else {
-    // Byte by byte: operands are one to eleven bytes, fewer than a block copy pays for.
-    for (std::size_t i = 1; i < length; ++i) {
-      const int b = in_.Next();
-      if (b < 0) break;
-      raw_[rawLength_++] = static_cast<std::uint8_t>(b);
-    }
     cmd.countBytes = raw_.data() + 1;
     cmd.countLength = rawLength_ - 1;
     cmd.countHeld = rawLength_ - 1;
@@ -99,33 +160,114 @@ bool VgmWalker::Next(Command& cmd) {
     }
   }
   std::uint64_t advance = rawLength_;
-  if (cmd.kind == CommandKind::Other && info_.other == VgmOther::DataBlock) {
-    // The data of a block are skipped, not shown; a block that runs past the end is cut.
-    // Read past rather than seek: a size beyond the end must show as a cut, and a compressed input
-    // has to inflate the bytes anyway.
-    const std::uint32_t size = ReadLE32(raw_.data() + 3) & 0x7FFFFFFFu;
-    std::uint8_t scratch[4096];
-    std::uint32_t skipped = 0;
-    while (skipped < size) {
-      const std::size_t want = size - skipped < sizeof scratch ? size - skipped : sizeof scratch;
-      const std::size_t got = in_.Read(scratch, want);
-      skipped += static_cast<std::uint32_t>(got);
-      if (got < want) break;
-    }
-    if (skipped < size) {
-      cmd.kind = CommandKind::Cut;
-      running_ = false;
-    }
-    advance += skipped;
-  }
+  if (cmd.kind == CommandKind::Other && info_.other == VgmOther::DataBlock) SkipDataBlock(cmd, advance);
+  // A wait counts itself.
   cmd.tickCount = static_cast<std::int32_t>(samples_);
   cmd.elapsed = cmd.tickCount;
   position_ = static_cast<std::uint32_t>(position_ + advance);
   return true;
 }
 
+// The wait half of a 0x8n whose byte went out as the write before it: same offset, same byte.
+bool VgmWalker::DacWait(Command& cmd) {
+  dacWaitPending_ = false;
+  cmd = Command{};
+  cmd.offset = static_cast<std::int32_t>(position_ - 1);
+  cmd.command = raw_[0];
+  cmd.kind = CommandKind::Wait;
+  cmd.ticks = static_cast<std::int32_t>(dacWaitSamples_);
+  samples_ += dacWaitSamples_;
+  cmd.tickCount = static_cast<std::int32_t>(samples_);
+  cmd.elapsed = cmd.tickCount;
+  cmd.countBytes = raw_.data() + 1;
+  return true;
+}
+
+// The data of a block are not shown; those of type 0x00 (YM2612 PCM) join the data bank. A block that
+// runs past the end is cut. Read past rather than seek: a size beyond the end must show as a cut, and
+// a compressed input has to inflate the bytes anyway.
+void VgmWalker::SkipDataBlock(Command& cmd, std::uint64_t& advance) {
+  const std::uint32_t size = ReadLE32(raw_.data() + 3) & 0x7FFFFFFFu;
+  const bool banked = raw_[2] == 0x00;
+  if (banked && !bank_) bank_ = std::make_unique<VgmDataBank>();
+  std::uint8_t scratch[4096];
+  std::uint32_t skipped = 0;
+  while (skipped < size) {
+    const std::size_t want = size - skipped < sizeof scratch ? size - skipped : sizeof scratch;
+    const std::size_t got = in_.Read(scratch, want);
+    if (banked) bank_->Append(scratch, got);
+    skipped += static_cast<std::uint32_t>(got);
+    if (got < want) break;
+  }
+  if (skipped < size) {
+    cmd.kind = CommandKind::Cut;
+    running_ = false;
+  }
+  advance += skipped;
+}
+
+// A 0x8n: the bank's byte at the pointer goes to the YM2612 as a write of $2A, and the wait follows as
+// the next command; the pointer moves on whether or not there was a byte.
+void VgmWalker::Dac(Command& cmd) {
+  info_.dacWait = true;
+  info_.dacOffset = dacPointer_;
+  const std::uint32_t samples = cmd.command & 0x0Fu;
+  const int byte = dacDevice_ < 0 ? kNoDacChip : bank_ ? bank_->At(dacPointer_) : VgmDataBank::kPastEnd;
+  ++dacPointer_;
+  info_.dacByte = byte;
+  if (byte < 0) {
+    cmd.kind = CommandKind::Wait;
+    cmd.ticks = static_cast<std::int32_t>(samples);
+    samples_ += samples;
+    return;
+  }
+  cmd.kind = CommandKind::Write;
+  cmd.hasDevice = true;
+  cmd.device = dacDevice_;
+  cmd.port = 0;
+  cmd.reg = kDacRegister;
+  cmd.value = static_cast<std::uint8_t>(byte);
+  cmd.writeLength = 1;
+  cmd.countLength = 0;
+  cmd.countHeld = 0;
+  dacWaitPending_ = true;
+  dacWaitSamples_ = samples;
+}
+
 void VgmWalker::Classify(Command& cmd) {
   const std::uint8_t c = cmd.command;
+  // Writes first: they are most of any log.
+  const WriteTarget& target = targets_[c];
+  if (target.kind >= 0) {
+    cmd.kind = CommandKind::Other;
+    const bool second = target.second || (target.secondInRegister && (raw_[1] & 0x80) != 0);
+    const auto kind = static_cast<std::size_t>(target.kind);
+    const int device = target.device[second ? 1 : 0];
+    if (device < 0 || device >= kDeviceIndexCount || !target.decoded) {
+      info_.other = VgmOther::ChipWrite;
+      info_.chipKind = kind;
+      info_.second = second;
+      info_.device = device;
+      if (device < 0 || device >= kDeviceIndexCount) return;
+      // A listed chip Tavrin does not decode: the line belongs to its device (--device), no annotator reads it.
+      cmd.hasDevice = true;
+      cmd.device = device;
+      cmd.port = target.port;
+      return;
+    }
+    cmd.kind = CommandKind::Write;
+    cmd.hasDevice = true;
+    cmd.device = device;
+    cmd.port = target.port;
+    cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(target.secondInRegister ? raw_[1] & 0x7F : raw_[1]);
+    cmd.value = target.single ? raw_[1] : raw_[2];
+    cmd.writeLength = static_cast<std::uint8_t>(rawLength_);
+    // A write holds no count bytes: its bytes are register and value.
+    cmd.countBytes = nullptr;
+    cmd.countLength = 0;
+    cmd.countHeld = 0;
+    return;
+  }
   const auto wait = [&](std::uint32_t samples) {
     cmd.kind = CommandKind::Wait;
     cmd.ticks = static_cast<std::int32_t>(samples);
@@ -140,36 +282,8 @@ void VgmWalker::Classify(Command& cmd) {
   if (c == 0x62) return wait(wait62_);
   if (c == 0x63) return wait(wait63_);
   if ((c & 0xF0) == 0x70) return wait((c & 0x0Fu) + 1);
-  if ((c & 0xF0) == 0x80) {
-    info_.dacWait = true;
-    return wait(c & 0x0Fu);
-  }
+  if ((c & 0xF0) == 0x80) return Dac(cmd);
   cmd.kind = CommandKind::Other;
-  const WriteTarget& target = targets_[c];
-  if (target.kind >= 0) {
-    const bool second = target.second || (target.secondInRegister && (raw_[1] & 0x80) != 0);
-    const auto kind = static_cast<std::size_t>(target.kind);
-    const int device = VgmDeviceOf(vgm_, kind, second);
-    info_ = VgmCommandInfo{VgmOther::ChipWrite, kind, second, device, false};
-    if (device < 0 || device >= kDeviceIndexCount) return;
-    // A listed chip Tavrin does not decode: the line belongs to its device (--device), no annotator reads it.
-    cmd.hasDevice = true;
-    cmd.device = device;
-    cmd.port = target.port;
-    if (VgmChipKinds()[kind].type == DeviceType::None) return;
-    cmd.kind = CommandKind::Write;
-    cmd.hasDevice = true;
-    cmd.device = device;
-    cmd.port = target.port;
-    cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(target.secondInRegister ? raw_[1] & 0x7F : raw_[1]);
-    cmd.value = target.single ? raw_[1] : raw_[2];
-    // A write holds no count bytes: its bytes are register and value.
-    cmd.countBytes = nullptr;
-    cmd.countLength = 0;
-    cmd.countHeld = 0;
-    info_.other = VgmOther::None;
-    return;
-  }
   if (c == 0x67) {
     info_.other = VgmOther::DataBlock;
   } else if (c == 0x68) {
@@ -178,6 +292,7 @@ void VgmWalker::Classify(Command& cmd) {
     info_.other = VgmOther::DacStream;
   } else if (c == 0xE0) {
     info_.other = VgmOther::Seek;
+    dacPointer_ = ReadLE32(raw_.data() + 1);
   } else if (c == 0x64) {
     info_.other = VgmOther::WaitOverride;
     const std::uint32_t samples = static_cast<std::uint32_t>(raw_[2] | raw_[3] << 8);

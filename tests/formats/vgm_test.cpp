@@ -2,6 +2,7 @@
 // parity, version-dependent heads, GD3 tags, gzip input and the corpus file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/timestamp.h"
 #include "engine/convert.h"
+#include "formats/vgm/vgm_sections.h"
 #include "fuzz/conversion_oracle.h"
 #include "tests/support/s98_builder.h"
 #include "tests/support/scratch_folder.h"
@@ -117,6 +120,46 @@ TEST(VgmTest, EveryCommandRangeKeepsTheWalkInPlace) {
     std::snprintf(text, sizeof text, "[ DATA BLOCK type=0x%02x size=300 ]", type);
     EXPECT_NE(lines[0].find(text), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1].rfind("00000233 : 50 9f", 0), 0u) << lines[1];
+  }
+}
+
+TEST(VgmTest, EachCommandEndsWhereItsLengthSays) {
+  // A file that stops after one command without the end command: the statistics place the end of
+  // the file after its last byte, and a 0x4n takes one operand before 1.60, two from then on.
+  struct Case {
+    std::uint32_t version;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Case cases[] = {
+      {0x151, {0x40, 0x11}},       {0x159, {0x4E, 0x11}},       {0x160, {0x40, 0x11, 0x22}},
+      {0x171, {0x4E, 0x11, 0x22}}, {0x171, {0x50, 0x9F}},       {0x171, {0x30, 0x9F}},
+      {0x171, {0x4F, 0xF0}},       {0x171, {0x52, 0x2A, 0x80}}, {0x171, {0xA0, 0x87, 0x38}},
+      {0x171, {0x81}},  // the YM2612 write of a bank byte, then the wait: one byte in all
+      {0x171, {0xC0, 0x01, 0x00, 0x7F}},
+  };
+  for (const Case& c : cases) {
+    VgmBuilder b = DualChips();
+    b.Version(c.version).DataBlock(0x00, {0x80});
+    for (std::uint8_t byte : c.bytes) b.Command({byte});
+    const std::vector<std::uint8_t> file = b.Build();
+    const auto stats = Lines(Convert(file, {.verbose = true, .stats = true}), "[ Statistics ]\r\n");
+    char end[80];
+    std::snprintf(end, sizeof end, "Stream End     = end of the file at 0x%08zx (no end command)", file.size());
+    EXPECT_NE(std::find(stats.begin(), stats.end(), end), stats.end()) << std::hex << c.version << " " << +c.bytes[0];
+  }
+}
+
+TEST(VgmTest, WaitLineTimesReadAsEverySectionsTimes) {
+  // The wait lines' own formatter against the one the sections use, at the unit and field edges.
+  for (const std::uint32_t samples : {0u, 43u, 44u, 44099u, 44100u, 2645999u, 2646000u, 158759999u, 158760000u,
+                                      0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    StringTarget own, shared;
+    ReportSink a(own), b(shared);
+    WriteSampleTime(a, samples);
+    FormatTickTime(b, samples, TickRate{1, kVgmSampleRate, true});
+    a.Flush();
+    b.Flush();
+    EXPECT_EQ(own.text, shared.text) << samples;
   }
 }
 
@@ -234,6 +277,121 @@ TEST(VgmTest, SameMusicAsS98AnnotatesEveryWriteAlike) {
     std::size_t annotated = 0;
     for (const std::string& text : sa) annotated += text.empty() ? 0 : 1;
     EXPECT_GT(annotated, sa.size() / 2);
+  }
+}
+
+// The annotation of each YM2612 line: after the device tag, up to the wait a 0x8n line carries.
+std::vector<std::string> WriteAnnotations(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    const auto tag = line.find("\t[ #");
+    if (tag == std::string::npos) continue;
+    const auto from = line.find("] ", tag) + 2;
+    out.push_back(line.substr(from, line.find("\t[ DAC WAIT", from) - from));
+  }
+  return out;
+}
+
+TEST(VgmTest, DacBytesFromTheDataBankAnnotateAsTheS98Writes) {
+  // Two type-0x00 blocks make one bank (another type between them stays out of it); the first is
+  // longer than the bank keeps in memory, so seeks land in memory, in the spooled rest and across
+  // the join. Each 0x8n is the S98 write of $2A with the bank's byte, then its wait.
+  std::vector<std::uint8_t> first((4u << 20) + 5000);
+  for (std::size_t i = 0; i < first.size(); ++i) first[i] = static_cast<std::uint8_t>(i * 7 + (i >> 12));
+  const std::vector<std::uint8_t> second = {0xA1, 0xA2, 0xA3};
+  std::vector<std::uint8_t> bank = first;
+  bank.insert(bank.end(), second.begin(), second.end());
+  S98Builder s98;
+  s98.Timer(1, 44100).Device(3, 7670453);
+  VgmBuilder vgm;
+  vgm.Clock(0x2C, 7670453).DataBlock(0x00, first).DataBlock(0x01, {0xEE, 0xEE}).DataBlock(0x00, second);
+  s98.Write(0, 0, 0x2B, 0x80);
+  vgm.Command({0x52, 0x2B, 0x80});
+  const std::uint32_t seeks[] = {0, 70000, (4u << 20) - 2, (4u << 20) + 4090, static_cast<std::uint32_t>(first.size()) - 2,
+                                  static_cast<std::uint32_t>(bank.size()) - 2};
+  for (const std::uint32_t seek : seeks) {
+    vgm.Command({0xE0, static_cast<std::uint8_t>(seek), static_cast<std::uint8_t>(seek >> 8),
+                 static_cast<std::uint8_t>(seek >> 16), static_cast<std::uint8_t>(seek >> 24)});
+    for (std::uint8_t n = 0; n < 5; ++n) {
+      const std::size_t at = seek + n;
+      if (at < bank.size()) s98.Write(0, 0, 0x2A, bank[at]);
+      if (n != 0) s98.Wait(n);
+      vgm.Command({static_cast<std::uint8_t>(0x80 | n)});
+    }
+  }
+  s98.End();
+  vgm.End();
+  const ConversionOptions options{.verbose = true, .stats = true};
+  const std::string s98Report = Convert(s98.Build(), options, nullptr, "t.s98");
+  const auto expected = WriteAnnotations(Lines(s98Report));
+  ASSERT_EQ(expected.size(), 1 + 5 * std::size(seeks) - 3);  // the last seek runs three bytes past the bank
+  EXPECT_EQ(expected[1], "FM#5 DAC $00");
+  for (const auto& file : {vgm.Build(), vgm.BuildGzip()}) {
+    const std::string report = Convert(file, options);
+    EXPECT_EQ(WriteAnnotations(Lines(report)), expected);
+    // The model counted the same writes and samples as the S98 twin's.
+    // (The times are printed in each format's own way; the tick counts are the same.)
+    for (const char* key : {"Writes ", "Duration ", "OPN2(YM2612)     writes "}) {
+      const auto line = [key](const std::string& text) {
+        const auto at = text.find(key);
+        return at == std::string::npos ? std::string() : text.substr(at, text.find_first_of(":\r", at) - at);
+      };
+      EXPECT_NE(line(s98Report), "") << key;
+      EXPECT_EQ(line(report), line(s98Report));
+    }
+    const auto dump = Lines(report);
+    const auto past = std::find_if(dump.begin(), dump.end(), [](const std::string& l) { return l.find("past") != std::string::npos; });
+    ASSERT_NE(past, dump.end());
+    EXPECT_NE(past->find("\t[ DAC WAIT 2 ("), std::string::npos) << *past;
+    char text[96];
+    std::snprintf(text, sizeof text, " DAC: bank offset 0x%08x is past the data bank (%zu bytes)", static_cast<unsigned>(bank.size()),
+                  bank.size());
+    EXPECT_NE(past->find(text), std::string::npos) << *past;
+  }
+}
+
+TEST(VgmTest, HeadVariantsChangePitchNoiseAndStereo) {
+  // SN76489 and AY8910 head fields applied: the notes of the same writes and the state at the end.
+  struct Case {
+    std::uint32_t version;
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> head;  // head bytes besides the clock
+    std::vector<std::uint8_t> commands;
+    std::vector<std::string> shown;
+    std::string notShown = "(none)";
+  };
+  constexpr std::uint8_t kFeedback = 0x28, kWidth = 0x2A, kSnFlags = 0x2B, kAyType = 0x78, kAyFlags = 0x79;
+  // Tone 0 period $0fe; tone 1 period 0; noise periodic at tone 2's rate, tone 2 period $100; Game Gear stereo.
+  const std::vector<std::uint8_t> sn = {0x50, 0x8E, 0x50, 0x0F, 0x50, 0xA0, 0x50, 0x00, 0x50, 0xC0,
+                                        0x50, 0x10, 0x50, 0xE3, 0x4F, 0xF0};
+  const std::vector<std::uint8_t> ay = {0xA0, 0x00, 0x1C, 0xA0, 0x01, 0x01};  // SSG#0 period $11c
+  const Case cases[] = {
+      // The Sega chip: period 0 holds the output, 16-bit register with taps $0009, stereo.
+      {0x171, {}, sn, {"TONE(H)= $0f($0fe) => A4+2c 440.40Hz", "TONE(H)= $00($000) => --- 0.00Hz",
+                       "periodic  tone 2  0    16 bits, taps $0009  A0-12c  27.31", "L/R"}},
+      // Period 0 counts 1024; the /8 divider off: eight times the pitch; no stereo.
+      {0x171, {{kSnFlags, 0x01}}, sn, {"TONE(H)= $00($000) => A2-12c 109.24Hz"}},
+      {0x171, {{kSnFlags, 0x08}}, sn, {"TONE(H)= $0f($0fe) => A7+2c 3523.17Hz"}},
+      {0x171, {{kSnFlags, 0x04}}, sn, {"DCSG#3  periodic"}, "L/R"},
+      // A 15-bit register with other taps: periodic noise a sixteenth higher.
+      {0x171, {{kFeedback, 0x03}, {kWidth, 15}}, sn, {"15 bits, taps $0003  A#0+0c  29.13"}},
+      // The flags came with 1.51: before, the byte is not read.
+      {0x150, {{kSnFlags, 0x01}}, sn, {"TONE(H)= $00($000) => --- 0.00Hz"}},
+      // A YM2149 halves its clock only with pin 26 low; an AY-3-8910 never does.
+      {0x171, {{kAyType, 0x10}}, ay, {"PSG(YM2149) ] SSG#0 Coarse Tune=$01($11c) => A4+1c 440.14Hz"}},
+      {0x171, {{kAyType, 0x10}, {kAyFlags, 0x10}}, ay, {"Coarse Tune=$01($11c) => A3+1c 220.07Hz"}},
+      {0x171, {{kAyType, 0x00}, {kAyFlags, 0x10}}, ay, {"PSG(AY-3-8910) ] SSG#0 Coarse Tune=$01($11c) => A4+1c 440.14Hz"}},
+  };
+  for (const Case& c : cases) {
+    VgmBuilder b;
+    b.Version(c.version).Clock(0x0C, 3579545).Clock(0x74, 2000000);
+    for (const auto& [at, value] : c.head) b.HeadByte(at, value);
+    for (std::uint8_t byte : c.commands) b.Command({byte});
+    b.End();
+    ConversionOptions options{.notes = true};
+    options.stateAt.push_back(*ParseStatePoint("end"));
+    const std::string report = Convert(b.Build(), options);
+    for (const std::string& text : c.shown) EXPECT_NE(report.find(text), std::string::npos) << text << "\n" << report;
+    EXPECT_EQ(report.find(c.notShown), std::string::npos) << c.notShown << "\n" << report;
   }
 }
 
@@ -371,6 +529,10 @@ TEST_F(VgmFileTest, CheckFindsWhatAPlayerTripsOn) {
   clean.Command({0x50, 0x9F}).LoopHere().Wait(100).End().Gd3({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k"});
   VgmBuilder unclocked = DualChips();
   unclocked.Command({0x54, 0x08, 0x00}).Command({0x54, 0x08, 0x01}).Command({0x05}).End();
+  VgmBuilder dac;
+  dac.Clock(0x2C, 7670453).DataBlock(0x00, {0x80}).Command({0x81}).Command({0x82}).Command({0x83}).End().HeadByte(0x18, 6);
+  VgmBuilder noDacChip;
+  noDacChip.Clock(0x0C, 3579545).Command({0x80}).End();
   VgmBuilder noEnd = DualChips();
   noEnd.Wait(10).HeadByte(0x18, 0x20).Gd3({"only"});
   const Case cases[] = {
@@ -379,6 +541,9 @@ TEST_F(VgmFileTest, CheckFindsWhatAPlayerTripsOn) {
        {"0x00000100: 2 command(s) for the YM2151, whose clock is 0 in the head",
         "0x00000106: command 0x05 has no length in the format; nothing after it can be read",
         "0x00000107: the commands end without the end command 0x66"}},
+      {"dac.vgm", dac,
+       {"0x00000109: 2 DAC byte(s) (0x8n) read past the end of the data bank of 1 bytes"}},
+      {"nodac.vgm", noDacChip, {"0x00000100: 1 command(s) for the YM2612, whose clock is 0 in the head"}},
   };
   for (const Case& c : cases) {
     for (const bool packed : {false, true}) {
