@@ -64,7 +64,7 @@ void DumpStats::Observe(const WalkStep& step) {
     loopTick_ = totalTicks_;
   }
   any_ = true;
-  last_ = LastCommand{cmd.offset, cmd.kind, cmd.countLength};
+  last_ = LastCommand{cmd.offset, cmd.kind, cmd.countLength, cmd.writeLength};
   // Commands start at the data offset (never negative) and go up: a negative offset has wrapped.
   pastOffsetLimit_ = pastOffsetLimit_ || cmd.offset < 0;
   if (cmd.kind == CommandKind::Write) {
@@ -99,6 +99,7 @@ void DumpStats::Finish(std::int32_t endBound) {
     Command last;
     last.kind = last_.kind;
     last.countLength = last_.countLength;
+    last.writeLength = last_.writeLength;
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(last_.offset) +
                                                 static_cast<std::uint32_t>(CommandLength(last)));
     // A command that starts before the tag may reach into it; the bound is what stopped the walk.

@@ -88,6 +88,7 @@ class DumpStats final : public ReportSection {
     std::int32_t offset = 0;
     CommandKind kind = CommandKind::End;
     std::uint64_t countLength = 0;
+    std::uint8_t writeLength = 3;
   };
   LastCommand last_;
 
