@@ -125,6 +125,22 @@ inline constexpr std::array<char, 512> kHexPairs = [] {
   return pairs;
 }();
 
+// The decimal digits of `value` written leftwards from `end`, two per table look-up; the caller knows
+// how many there are.
+template <typename Unsigned>
+inline void WriteDigitsBefore(char* end, Unsigned value) {
+  while (value >= 100) {
+    end -= 2;
+    std::memcpy(end, &kDecimalPairs[2 * (value % 100)], 2);
+    value /= 100;
+  }
+  if (value >= 10) {
+    std::memcpy(end - 2, &kDecimalPairs[2 * value], 2);
+  } else {
+    end[-1] = static_cast<char>('0' + value);
+  }
+}
+
 // Longest text a field can produce, strings aside (they add their own length at run time).
 constexpr std::size_t FieldBound(const Field& f) {
   std::size_t natural = 0;
@@ -290,18 +306,7 @@ class ReportSink {
     const std::size_t count = DecimalDigitCount(magnitude);
     std::size_t trailing = 0;
     out = PlaceLead<f>(out, value < 0, count, trailing);
-    // The digits straight into place, two per look-up, from the right.
-    char* p = out + count;
-    while (magnitude >= 100) {
-      p -= 2;
-      std::memcpy(p, &format_detail::kDecimalPairs[2 * (magnitude % 100)], 2);
-      magnitude /= 100;
-    }
-    if (magnitude >= 10) {
-      std::memcpy(p - 2, &format_detail::kDecimalPairs[2 * magnitude], 2);
-    } else {
-      p[-1] = static_cast<char>('0' + magnitude);
-    }
+    format_detail::WriteDigitsBefore(out + count, magnitude);
     return Blanks(out + count, trailing);
   }
 
