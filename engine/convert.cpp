@@ -3,6 +3,7 @@
 
 #include <cstdio>  // std::snprintf
 
+#include "core/threaded_target.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
@@ -134,11 +135,13 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   const auto commit = [&](ByteReader& from, auto&& write) -> std::string {
     ReportFile report;
     if (!report.Open(output)) return std::string(kStatusOutputOpenError);
-    ReportSink sink(report);
+    // Formatting goes on while the writer thread hands the previous block to the kernel.
+    ThreadedTarget writer(report);
+    ReportSink sink(options.writerThread ? static_cast<ReportTarget&>(writer) : report);
     write(sink);
     // A report of less than the file must not replace anything: the temporary report is dropped.
     if (from.Failed()) return std::string(kStatusFileReadError);
-    const bool flushed = sink.Flush();
+    const bool flushed = sink.Flush() && writer.Finish();
     return CommitStatus(report, flushed);
   };
   const LogKind kind = SniffLog(in);
