@@ -56,6 +56,9 @@ bool RunJobs(std::vector<Job>& jobs, const tavrin::ConversionOptions& options, u
         tavrin::ConversionOptions fileOptions = options;
         fileOptions.bytesRead = &progress.File(i).bytesRead;
         fileOptions.notice = &jobs[i].notice;
+        // Several files: -j alone decides how many cores the batch takes (-j 1 means one), and a
+        // writer thread beside each conversion would only add its cost.
+        fileOptions.writerThread = jobs.size() <= 1;
         status = tavrin::ConvertS98File(jobs[i].input, jobs[i].output, fileOptions);
       }
       progress.File(i).done.store(true, std::memory_order_release);

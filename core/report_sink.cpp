@@ -28,9 +28,15 @@ void ReportSink::Append(std::string_view text) {
 bool ReportSink::Flush() {
   const std::size_t used = Used();
   if (used > 0) {
-    if (!failed_ && !target_.Write(buffer_.get(), used)) failed_ = true;
+    const auto room = static_cast<std::size_t>(end_ - buffer_.get());
+    if (!failed_) {
+      // A block grown past the usual room cannot be swapped for a usual one; it is copied.
+      const bool ok = room == kBlockSize ? target_.TakeBlock(buffer_, used) : target_.Write(buffer_.get(), used);
+      if (!ok) failed_ = true;
+    }
     flushedBytes_ += used;
     cursor_ = buffer_.get();
+    end_ = cursor_ + room;
   }
   return !failed_;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdio>  // std::snprintf
 
+#include "core/threaded_target.h"
 #include "engine/file_io.h"
 #include "engine/paths.h"
 #include "formats/s98/s98.h"
@@ -135,11 +136,13 @@ std::string ConvertS98File(const std::filesystem::path& input, const std::filesy
   return WithLog(input, output, options, [&](ByteReader& in, const auto& info, const DumpWindow& window) {
     ReportFile report;
     if (!report.Open(output)) return std::string(kStatusOutputOpenError);
-    ReportSink sink(report);
+    // Formatting goes on while the writer thread hands the previous block to the kernel.
+    ThreadedTarget writer(report);
+    ReportSink sink(options.writerThread ? static_cast<ReportTarget&>(writer) : report);
     Write(sink, in, info, HeaderFileName(input), options, window);
     // A report of less than the file must not replace anything: the temporary report is dropped.
     if (in.Failed()) return std::string(kStatusFileReadError);
-    const bool flushed = sink.Flush();
+    const bool flushed = sink.Flush() && writer.Finish();
     return CommitStatus(report, flushed);
   });
 }

@@ -1,5 +1,7 @@
 // JSON Lines output: the head object, the command objects (with the report's annotation text under -v),
 // then the sections (--stats) as closing objects.
+#include <algorithm>  // std::copy
+#include <array>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +10,7 @@
 #include "formats/s98/tags.h"
 #include "formats/vgm/vgm_sections.h"
 #include "formats/vgm/vgm_walker.h"
+#include "core/json_text.h"
 #include "report/json_line.h"
 #include "report/report.h"
 #include "report/walk.h"
@@ -16,67 +19,66 @@ namespace tavrin {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
-double SecondsOf(std::uint64_t ticks, const TickRate& rate) {
-  return static_cast<double>(ticks) * rate.numerator / rate.denominator;
-}
-
-Json HeadObject(const ReportInput& input) {
+void WriteHeadLine(ReportSink& out, const ReportInput& input) {
   const S98Header& h = input.info.header;
-  Json line;
-  line["type"] = "head";
-  line["file"] = std::string(input.fileName);
-  line["version"] = std::string(1, static_cast<char>(h.version));
-  line["timerNumerator"] = h.timerNumerator;
-  line["timerDenominator"] = h.timerDenominator;
-  line["tagOffset"] = h.tagOffset;
-  line["dataOffset"] = h.dataOffset;
-  line["loopOffset"] = h.loopOffset;
-  line["deviceCount"] = h.deviceCount;
-  Json devices = Json::array();
+  JsonLine line(out);
+  line.Field("type", "head").Field("file", input.fileName);
+  const char version = static_cast<char>(h.version);
+  line.Field("version", std::string_view(&version, 1));
+  line.Field("timerNumerator", h.timerNumerator).Field("timerDenominator", h.timerDenominator);
+  line.Field("tagOffset", h.tagOffset).Field("dataOffset", h.dataOffset).Field("loopOffset", h.loopOffset);
+  line.Field("deviceCount", h.deviceCount).BeginArray("devices");
   const std::size_t entries = input.info.devices.empty() ? 1 : input.info.devices.size();
   for (std::size_t i = 0; i < entries; ++i) {
     const DeviceInfo& d = input.info.devices.empty() ? kDefaultDevice : input.info.devices[i];
-    Json device;
-    device["device"] = i;  // as the dump numbers it (#00 up)
-    device["type"] = d.type;
-    device["name"] = std::string(DeviceName(d.type));
-    device["clock"] = d.clock;
-    device["pan"] = d.pan;
-    devices.push_back(std::move(device));
+    // "device" numbers it as the dump does (#00 up).
+    line.BeginObject().Field("device", i).Field("type", d.type).Field("name", DeviceName(d.type));
+    line.Field("clock", d.clock).Field("pan", d.pan).EndObject();
   }
-  line["devices"] = std::move(devices);
+  line.EndArray();
   if (input.plan.tags) {
     const TagBlock tag = ReadTagBlock(input.in, h);
     if (tag.form == TagBlock::Form::None) {
-      line["tag"] = nullptr;
+      line.Field("tag", nullptr);
     } else {
-      Json t;
-      t["format"] = std::string(TagFormatText(tag));
-      t["lines"] = tag.lines;
-      t["notes"] = tag.notes;
-      line["tag"] = std::move(t);
+      line.BeginObject("tag").Field("format", TagFormatText(tag)).Field("lines", tag.lines);
+      line.Field("notes", tag.notes).EndObject();
     }
   }
-  return line;
+  line.End();
 }
 
-std::string_view KindName(const Command& cmd) {
-  switch (cmd.kind) {
-    case CommandKind::Write:
-      return "write";
-    case CommandKind::Wait:
-      return "wait";
-    case CommandKind::End:
-      return "end";
-    case CommandKind::Cut:
-      return "cut";
-    case CommandKind::Other:
-      return "other";
+// What closes the bytes and names the kind, in the order of CommandKind.
+constexpr std::array<std::string_view, 5> kKindTexts = {
+    "\",\"kind\":\"write\"", "\",\"kind\":\"wait\"", "\",\"kind\":\"end\"", "\",\"kind\":\"cut\"",
+    "\",\"kind\":\"other\""};
+
+// `,"ticks":N,"elapsed":S` changes only at waits, so it is worked out once per wait, not once per line.
+class TimeFields {
+ public:
+  explicit TimeFields(const TickRate& rate) : rate_(rate) { Update(0); }
+  std::string_view For(std::uint64_t ticks) {
+    if (ticks != ticks_) Update(ticks);
+    return {text_, length_};
   }
-  return "cut";
-}
+
+ private:
+  void Update(std::uint64_t ticks) {
+    ticks_ = ticks;
+    static constexpr std::string_view kTicks = ",\"ticks\":";
+    static constexpr std::string_view kElapsed = ",\"elapsed\":";
+    char* p = text_;
+    p = std::copy(kTicks.begin(), kTicks.end(), p);
+    p = WriteJsonUnsigned(p, ticks);
+    p = std::copy(kElapsed.begin(), kElapsed.end(), p);
+    p = WriteJsonDouble(p, static_cast<double>(ticks) * rate_.numerator / rate_.denominator);
+    length_ = static_cast<std::size_t>(p - text_);
+  }
+  TickRate rate_;
+  std::uint64_t ticks_ = 0;
+  char text_[32 + 2 * kJsonNumberBound];
+  std::size_t length_ = 0;
+};
 
 // A reader that shows each command's bytes itself (VGM) writes them from Raw(); the S98 walker's come
 // from the command.
@@ -85,93 +87,92 @@ class JsonWriter {
  public:
   static constexpr bool kWantsTicks = true;  // every object carries the ticks so far
   JsonWriter(ReportSink& out, ByteReader& in, Source& source, WalkContext& ctx)
-      : out_(out), in_(in), source_(source), ctx_(ctx) {}
+      : out_(out), in_(in), source_(source), ctx_(ctx), time_(ctx.head.rate) {}
 
+  // One command object: type, offset, bytes (the command as stored, in hex), kind, for register
+  // commands device, port (register and value for whole writes) and the device's name, for waits
+  // their ticks, then ticks and elapsed seconds so far, whether the loop starts here, and under -v the
+  // annotation.
   void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t ticksBefore) {
     if (!ctx_.plan.dump) return;
     // A line counts the ticks of its own wait.
     const std::uint64_t ticks =
         ticksBefore + (cmd.kind == CommandKind::Wait ? static_cast<std::uint32_t>(cmd.ticks) : 0u);
-    // The command's first keys are written here, so its raw bytes (a wait count may run to gigabytes)
-    // stream out instead of being built as one string.
+    // The raw bytes stream out (a wait count may run to gigabytes) instead of being built as one string.
     out_.Print<"{\"type\":\"command\",\"offset\":%d,\"bytes\":\"">(cmd.offset);
     if constexpr (requires(Source& s) { s.Raw(); }) {
-      for (std::uint8_t b : source_.Raw()) PutHex(b);
+      for (std::uint8_t b : source_.Raw()) out_.Print<"%02x">(b);
     } else {
       PutRawBytes(cmd);
     }
-    out_.Print<"\"">();
-    Json line;
-    line["kind"] = KindName(cmd);
+    out_.Append(kKindTexts[static_cast<std::size_t>(cmd.kind)]);
     if constexpr (requires(Source& s) { s.Info(); }) {
-      if (cmd.kind == CommandKind::Other) {
-        WriteVgmOtherText(capture_, cmd, source_.Info());
-        capture_.Flush();
-        // The text without the tab and brackets that set it apart in the text report.
-        std::string_view text = captured_.text;
-        while (!text.empty() && (text.front() == '\t' || text.front() == '[' || text.front() == ' ')) text.remove_prefix(1);
-        while (!text.empty() && (text.back() == ']' || text.back() == ' ')) text.remove_suffix(1);
-        line["text"] = std::string(text);
-        captured_.text.clear();
-      }
+      if (cmd.kind == CommandKind::Other) PutOtherText(cmd);
     }
-    Finish(cmd, effect, ticks, line);
+    if (IsRegisterCommand(cmd)) {
+      if (cmd.kind == CommandKind::Write) {
+        out_.Print<",\"device\":%d,\"port\":%d,\"register\":%d,\"value\":%d,\"name\":">(cmd.device, cmd.port,
+                                                                                         cmd.reg, cmd.value);
+      } else {
+        out_.Print<",\"device\":%d,\"port\":%d,\"name\":">(cmd.device, cmd.port);
+      }
+      AppendJsonString(out_, ctx_.Name(cmd.device));
+    }
+    if (cmd.kind == CommandKind::Wait) {
+      out_.Print<",\"wait\":">();
+      AppendJsonUnsigned(out_, static_cast<std::uint32_t>(cmd.ticks));
+    }
+    out_.Print<"%s">(time_.For(ticks));
+    PrintEither<",\"loop\":true", ",\"loop\":false">(out_, cmd.atLoop);
+    if (cmd.kind == CommandKind::Write && ctx_.plan.annotate) {
+      ctx_.Annotate(capture_, cmd, effect);
+      out_.Print<",\"annotation\":">();
+      AppendJsonString(out_, TakeCaptured());
+      captured_.text.clear();
+    }
+    out_.Print<"}\n">();
   }
 
  private:
   // The S98 command's bytes: the first, the count bytes, register and value (a cut write's as the file has them).
   void PutRawBytes(const Command& cmd) {
-    PutHex(cmd.command);
-    ForEachCountByte(source_, cmd, 0, [this](std::uint8_t b) { PutHex(b); });
+    out_.Print<"%02x">(cmd.command);
+    ForEachCountByte(source_, cmd, 0, [this](std::uint8_t b) { out_.Print<"%02x">(b); });
     if (cmd.kind == CommandKind::Write) {
-      PutHex(cmd.reg);
-      PutHex(cmd.value);
+      out_.Print<"%02x%02x">(cmd.reg, cmd.value);
     } else if (cmd.kind == CommandKind::Cut && IsRegisterCommand(cmd)) {
       // A cut register write holds only its first byte; the one or two bytes the file still has
       // after it are read again (the walk is over by then).
       std::uint8_t tail[2];
       in_.Seek(static_cast<std::uint64_t>(static_cast<std::uint32_t>(cmd.offset)) + 1);
       const std::size_t got = in_.Read(tail, sizeof tail);
-      for (std::size_t i = 0; i < got; ++i) PutHex(tail[i]);
+      for (std::size_t i = 0; i < got; ++i) out_.Print<"%02x">(tail[i]);
     }
   }
 
-  void Finish(const Command& cmd, const WriteEffect& effect, std::uint64_t ticks, Json& line) {
-    if (IsRegisterCommand(cmd)) {
-      line["device"] = cmd.device;
-      line["port"] = cmd.port;
-      if (cmd.kind == CommandKind::Write) {
-        line["register"] = cmd.reg;
-        line["value"] = cmd.value;
-      }
-      line["name"] = std::string(ctx_.Name(cmd.device));
-    }
-    if (cmd.kind == CommandKind::Wait) line["wait"] = static_cast<std::uint32_t>(cmd.ticks);
-    line["ticks"] = ticks;
-    line["elapsed"] = SecondsOf(ticks, ctx_.head.rate);
-    line["loop"] = cmd.atLoop;
-    if (cmd.kind == CommandKind::Write && ctx_.plan.annotate) {
-      ctx_.Annotate(capture_, cmd, effect);
-      capture_.Flush();
-      line["annotation"] = std::move(captured_.text);
-      captured_.text.clear();
-    }
-    // The rest of the object, its opening brace replaced by the comma after "bytes".
-    std::string rest = line.dump(-1, ' ', false, Json::error_handler_t::replace);
-    rest[0] = ',';
-    out_.Append(rest);
-    out_.Print<"\n">();
+  // What the text report says of a command no annotator reads, without the tab and brackets that set
+  // it apart there.
+  void PutOtherText(const Command& cmd) {
+    WriteVgmOtherText(capture_, cmd, source_.Info());
+    std::string_view text = TakeCaptured();
+    while (!text.empty() && (text.front() == '\t' || text.front() == '[' || text.front() == ' ')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ']' || text.back() == ' ')) text.remove_suffix(1);
+    out_.Print<",\"text\":">();
+    AppendJsonString(out_, text);
+    captured_.text.clear();
   }
 
-  void PutHex(std::uint8_t byte) {
-    const char text[2] = {kHexDigits[byte >> 4], kHexDigits[byte & 15u]};
-    out_.Append(std::string_view(text, 2));
+  // What was written into capture_ since the last clear.
+  std::string_view TakeCaptured() {
+    capture_.Flush();
+    return captured_.text;
   }
 
   ReportSink& out_;
   ByteReader& in_;
   Source& source_;
   WalkContext& ctx_;
+  TimeFields time_;
   // The annotation of one write, collected as the report would write it, then taken out.
   StringTarget captured_;
   ReportSink capture_{captured_};
@@ -180,7 +181,7 @@ class JsonWriter {
 }  // namespace
 
 bool WriteJsonReport(ReportSink& out, const ReportInput& input) {
-  WriteJsonLine(out, HeadObject(input));
+  WriteHeadLine(out, input);
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   DumpWalker walker(input.in, input.info.header);
   WalkDump(walker, ctx, input.window, [&] { return JsonWriter<DumpWalker>(out, input.in, walker, ctx); });
@@ -194,49 +195,37 @@ namespace tavrin {
 
 namespace {
 
-Json VgmHeadObject(const VgmReportInput& input) {
+void WriteVgmHeadLine(ReportSink& out, const VgmReportInput& input) {
   const VgmHeader& h = input.info.header;
-  Json line;
-  line["type"] = "head";
-  line["format"] = "vgm";
-  line["file"] = std::string(input.fileName);
+  JsonLine line(out);
+  line.Field("type", "head").Field("format", "vgm").Field("file", input.fileName);
   char version[16];
   std::snprintf(version, sizeof version, "%x.%02x", h.version >> 8, h.version & 0xFFu);
-  line["version"] = version;
-  line["totalSamples"] = h.totalSamples;
-  line["loopSamples"] = h.loopSamples;
-  line["loopOffset"] = h.loopOffset;
-  line["dataOffset"] = h.dataOffset;
-  line["gd3Offset"] = h.gd3Offset;
-  line["rate"] = h.rate;
-  Json devices = Json::array();
+  line.Field("version", version).Field("totalSamples", h.totalSamples).Field("loopSamples", h.loopSamples);
+  line.Field("loopOffset", h.loopOffset).Field("dataOffset", h.dataOffset).Field("gd3Offset", h.gd3Offset);
+  line.Field("rate", h.rate).BeginArray("devices");
   for (const VgmChip& chip : input.info.chips) {
-    Json device;
-    device["device"] = chip.device;
-    device["name"] = std::string(VgmChipName(input.info, chip));
-    device["clock"] = chip.clockField & 0x3FFFFFFFu;
-    device["second"] = chip.second;
-    devices.push_back(std::move(device));
+    line.BeginObject().Field("device", chip.device).Field("name", VgmChipName(input.info, chip));
+    line.Field("clock", chip.clockField & 0x3FFFFFFFu).Field("second", chip.second).EndObject();
   }
-  line["devices"] = std::move(devices);
+  line.EndArray();
   if (input.plan.tags) {
     const Gd3Tag tag = ReadGd3Tag(input.in, input.info);
     if (!tag.present) {
-      line["tag"] = nullptr;
+      line.Field("tag", nullptr);
     } else {
-      Json t;
-      for (std::size_t i = 0; i < tag.fields.size(); ++i) t[std::string(kGd3FieldNames[i])] = tag.fields[i];
-      t["notes"] = tag.notes;
-      line["tag"] = std::move(t);
+      line.BeginObject("tag");
+      for (std::size_t i = 0; i < tag.fields.size(); ++i) line.Field(kGd3FieldNames[i], tag.fields[i]);
+      line.Field("notes", tag.notes).EndObject();
     }
   }
-  return line;
+  line.End();
 }
 
 }  // namespace
 
 void WriteVgmJsonReport(ReportSink& out, const VgmReportInput& input) {
-  WriteJsonLine(out, VgmHeadObject(input));
+  WriteVgmHeadLine(out, input);
   WalkContext ctx(StreamHeadOf(input.info), DeviceTableOf(input.info), input.plan);
   VgmWalker walker(input.in, input.info);
   WalkDump(walker, ctx, input.window, [&] { return JsonWriter<VgmWalker>(out, input.in, walker, ctx); });

@@ -28,6 +28,9 @@ struct ConversionOptions {
   std::vector<StatePoint> stateAt{};  // --state-at: register state snapshots, after the dump and statistics
   bool stateOnly = false;           // --state-only: the snapshots without the dump section
   ReportFormat format = ReportFormat::Text;
+  // Writes the report on a thread of its own while the next block is formatted. Worth it when a core
+  // is free; off when conversions already run side by side (tavrin with several files).
+  bool writerThread = true;
   // Grows by every block of input read, so another thread can show how far the conversion has got.
   std::atomic<std::uint64_t>* bytesRead = nullptr;
   // Where a conversion that succeeds but selects nothing says so (--device naming a device the file

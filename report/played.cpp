@@ -235,15 +235,9 @@ void PlayedNotes::WriteText(ReportSink& out) const {
 
 void PlayedNotes::WriteJson(ReportSink& out) const {
   for (const PlayedChannel& ch : song_.channels) {
-    const std::size_t bends = BendCount(ch);
-    Json line;
-    line["type"] = "playedChannel";
-    line["device"] = ch.device;
-    line["name"] = ch.name;
-    line["drums"] = ch.drums;
-    line["notes"] = ch.notes.size();
-    line["bends"] = bends;
-    WriteJsonLine(out, line);
+    JsonLine line(out);
+    line.Field("type", "playedChannel").Field("device", ch.device).Field("name", ch.name).Field("drums", ch.drums);
+    line.Field("notes", ch.notes.size()).Field("bends", BendCount(ch)).End();
   }
 }
 

@@ -94,16 +94,18 @@ void WriteImage(ReportSink& out, const DeviceSnapshot& d) {
   }
 }
 
-Json FieldValue(const StateField& f) {
+void WriteFieldValue(JsonLine& line, const StateField& f) {
   switch (f.kind) {
     case StateField::Kind::Integer:
-      return f.integer;
+      line.Value(f.integer);
+      return;
     case StateField::Kind::Real:
-      return f.real;
+      line.Value(f.real);
+      return;
     case StateField::Kind::Text:
       break;
   }
-  return f.text;
+  line.Value(f.text);
 }
 
 }  // namespace
@@ -216,58 +218,45 @@ void ChipStateSection::WriteText(ReportSink& out) const {
 
 void ChipStateSection::WriteJson(ReportSink& out) const {
   for (const Snapshot& s : snapshots_) {
-    Json line;
-    line["type"] = "state";
+    JsonLine line(out);
+    line.Field("type", "state");
     if (!s.taken) {
-      line["offset"] = nullptr;
-      line["ticks"] = nullptr;
-      line["elapsed"] = nullptr;
-      line["at"] = s.asked.text;
-      line["pastEnd"] = false;
-      line["devices"] = Json::array();
-      WriteJsonLine(out, line);
+      line.Field("offset", nullptr).Field("ticks", nullptr).Field("elapsed", nullptr);
+      line.Field("at", s.asked.text).Field("pastEnd", false).BeginArray("devices").EndArray().End();
       continue;
     }
-    line["offset"] = s.at;
-    line["ticks"] = s.atTick;
-    line["elapsed"] = static_cast<double>(s.atTick) * head_.rate.numerator / head_.rate.denominator;
-    line["at"] = s.asked.text;  // as typed
-    line["pastEnd"] = s.pastEnd;
-    Json devices = Json::array();
+    line.Field("offset", s.at).Field("ticks", s.atTick);
+    line.Field("elapsed", static_cast<double>(s.atTick) * head_.rate.numerator / head_.rate.denominator);
+    line.Field("at", s.asked.text);  // as typed
+    line.Field("pastEnd", s.pastEnd);
+    line.BeginArray("devices");
     for (const DeviceSnapshot& d : s.devices) {
-      Json device;
-      device["device"] = d.device;
-      device["name"] = std::string(DeviceName(d.info.type));
-      Json written = Json::array();
+      line.BeginObject().Field("device", d.device).Field("name", DeviceName(d.info.type));
+      line.BeginArray("written");
       for (int bank = 0; bank < BankCount(d); ++bank) {
         const auto b = static_cast<std::size_t>(bank);
-        Json image = Json::array();
+        line.BeginArray();
         for (std::size_t r = 0; r < 256; ++r) {
           if (d.state.Written[b][r]) {
-            image.push_back(d.state.Registers[b][r]);
+            line.Value(d.state.Registers[b][r]);
           } else {
-            image.push_back(nullptr);
+            line.Value(nullptr);
           }
         }
-        written.push_back(std::move(image));
+        line.EndArray();
       }
-      device["written"] = std::move(written);
-      Json channels = Json::array();
+      line.EndArray().BeginArray("channels");
       for (const StateTable& table : Describe(d)) {
         for (const StateRow& row : table.rows) {
           if (!row.written) continue;
-          Json object;
-          object["table"] = std::string(table.title);
-          object["channel"] = row.label;
-          for (const StateField& f : row.fields) object[std::string(f.name)] = FieldValue(f);
-          channels.push_back(std::move(object));
+          line.BeginObject().Field("table", table.title).Field("channel", row.label);
+          for (const StateField& f : row.fields) WriteFieldValue(line.Key(f.name), f);
+          line.EndObject();
         }
       }
-      device["channels"] = std::move(channels);
-      devices.push_back(std::move(device));
+      line.EndArray().EndObject();
     }
-    line["devices"] = std::move(devices);
-    WriteJsonLine(out, line);
+    line.EndArray().End();
   }
 }
 

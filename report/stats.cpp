@@ -254,47 +254,36 @@ std::string_view EndKindName(DumpStats::EndKind kind) {
 
 void DumpStats::WriteJson(ReportSink& out) const {
   const DumpStats& stats = *this;
-  Json line;
-  line["type"] = "stats";
-  line["counted"] = stats.selective() ? "shown" : "all";
-  line["commands"] = stats.commands();
-  line["writes"] = stats.writes();
-  line["waits"] = stats.waits();
-  line["waitTicks"] = stats.waitTicks();
-  line["durationTicks"] = stats.totalTicks();
-  line["durationSeconds"] = stats.Seconds(stats.totalTicks());
+  JsonLine line(out);
+  line.Field("type", "stats").Field("counted", stats.selective() ? "shown" : "all");
+  line.Field("commands", stats.commands()).Field("writes", stats.writes()).Field("waits", stats.waits());
+  line.Field("waitTicks", stats.waitTicks()).Field("durationTicks", stats.totalTicks());
+  line.Field("durationSeconds", stats.Seconds(stats.totalTicks()));
   if (stats.loopFound()) {
-    Json loop;
-    loop["offset"] = stats.loopOffset();
-    loop["tick"] = stats.loopTick();
-    loop["seconds"] = stats.Seconds(stats.loopTick());
-    loop["lengthTicks"] = stats.totalTicks() - stats.loopTick();
-    loop["lengthSeconds"] = stats.Seconds(stats.totalTicks() - stats.loopTick());
-    line["loop"] = std::move(loop);
+    line.BeginObject("loop").Field("offset", stats.loopOffset()).Field("tick", stats.loopTick());
+    line.Field("seconds", stats.Seconds(stats.loopTick()));
+    line.Field("lengthTicks", stats.totalTicks() - stats.loopTick());
+    line.Field("lengthSeconds", stats.Seconds(stats.totalTicks() - stats.loopTick())).EndObject();
   } else {
-    line["loop"] = nullptr;
+    line.Field("loop", nullptr);
   }
-  line["end"] = Json{{"kind", std::string(EndKindName(stats.endKind()))}, {"offset", stats.endOffset()}};
-  Json devices = Json::array();
+  line.BeginObject("end").Field("kind", EndKindName(stats.endKind())).Field("offset", stats.endOffset()).EndObject();
+  line.BeginArray("devices");
   for (const DumpStats::DeviceRow& row : stats.Devices()) {
-    Json device;
-    device["device"] = row.device;
-    device["name"] = std::string(row.name);
-    device["writes"] = {row.writes[0], row.writes[1]};
+    line.BeginObject().Field("device", row.device).Field("name", row.name);
+    line.BeginArray("writes").Value(row.writes[0]).Value(row.writes[1]).EndArray();
     if (row.hasKeyOn) {
-      Json keyOn = Json::object();
-      for (const DumpStats::KeyOnCount& k : row.keyOns) keyOn[k.label] = k.count;
-      device["keyOn"] = std::move(keyOn);
+      line.BeginObject("keyOn");
+      for (const DumpStats::KeyOnCount& k : row.keyOns) line.Field(k.label, k.count);
+      line.EndObject();
     }
-    Json registers = Json::array();
+    line.BeginArray("registers");
     for (const DumpStats::RegisterCount& r : row.registers) {
-      registers.push_back(Json{{"port", r.port}, {"register", r.reg}, {"count", r.count}});
+      line.BeginObject().Field("port", r.port).Field("register", r.reg).Field("count", r.count).EndObject();
     }
-    device["registers"] = std::move(registers);
-    devices.push_back(std::move(device));
+    line.EndArray().EndObject();
   }
-  line["devices"] = std::move(devices);
-  WriteJsonLine(out, line);
+  line.EndArray().End();
 }
 
 }  // namespace tavrin

@@ -194,62 +194,40 @@ void VoiceSection::WriteJson(ReportSink& out) const {
   for (const VoiceEntry& e : bank_.voices) {
     const Voice& v = e.voice;
     const VoiceLayout layout = LayoutOf(v.kind);
-    Json line;
-    line["type"] = "voice";
-    line["id"] = e.id;
-    line["family"] = std::string(e.family);
-    line["kind"] = std::string(KindName(v.kind));
+    JsonLine line(out);
+    line.Field("type", "voice").Field("id", e.id).Field("family", e.family).Field("kind", KindName(v.kind));
     if (v.kind == VoiceKind::OpllPreset) {
-      line["preset"] = v.preset;
-      line["presetName"] = std::string(OpllPresetName(v.preset));
+      line.Field("preset", v.preset).Field("presetName", OpllPresetName(v.preset));
     } else {
-      line["alg"] = v.alg;
-      line["fb"] = v.fb;
+      line.Field("alg", v.alg).Field("fb", v.fb);
     }
-    if (v.kind == VoiceKind::Opn || v.kind == VoiceKind::Opm) {
-      line["ams"] = v.ams;
-      line["pms"] = v.pms;
-    }
-    Json operators = Json::array();
+    if (v.kind == VoiceKind::Opn || v.kind == VoiceKind::Opm) line.Field("ams", v.ams).Field("pms", v.pms);
+    line.BeginArray("operators");
     for (int k = 0; k < v.operators; ++k) {
-      Json op;
-      op["name"] = std::string(layout.rows[static_cast<std::size_t>(k)]);
+      line.BeginObject().Field("name", layout.rows[static_cast<std::size_t>(k)]);
       for (std::size_t c = 0; c < layout.columns.size(); ++c) {
-        op[std::string(layout.columns[c])] = v.op[static_cast<std::size_t>(k)][c];
+        line.Field(layout.columns[c], v.op[static_cast<std::size_t>(k)][c]);
       }
-      operators.push_back(std::move(op));
+      line.EndObject();
     }
-    line["operators"] = std::move(operators);
-    Json carriers = Json::array();
+    line.EndArray().BeginArray("carriers");
     for (int k = 0; k < 4; ++k) {
       if (((v.carriers >> k) & 1u) == 0) continue;
       const auto i = static_cast<std::size_t>(k);
-      carriers.push_back(Json{{"operator", k + 1},
-                              {"level", v.op[i][static_cast<std::size_t>(layout.tlColumn)]},
-                              {"min", e.tlMin[i]},
-                              {"max", e.tlMax[i]}});
+      line.BeginObject().Field("operator", k + 1).Field("level", v.op[i][static_cast<std::size_t>(layout.tlColumn)]);
+      line.Field("min", e.tlMin[i]).Field("max", e.tlMax[i]).EndObject();
     }
-    line["carriers"] = std::move(carriers);
-    Json uses = Json::array();
+    line.EndArray().BeginArray("uses");
     for (const VoiceUse& u : e.uses) {
-      Json use;
-      use["device"] = u.device;
-      use["name"] = std::string(u.deviceName);
-      Json channels = Json::array();
-      for (std::uint32_t ch = u.channels; ch != 0; ch &= ch - 1) channels.push_back(std::countr_zero(ch));
-      use["channels"] = std::move(channels);
-      Json special = Json::array();
-      for (std::uint32_t ch = u.specialChannels; ch != 0; ch &= ch - 1) special.push_back(std::countr_zero(ch));
-      use["specialMode"] = std::move(special);
-      use["keyOns"] = u.keyOns;
-      use["firstTick"] = u.firstTick;
-      use["firstSeconds"] = seconds(u.firstTick);
-      use["lastTick"] = u.lastTick;
-      use["lastSeconds"] = seconds(u.lastTick);
-      uses.push_back(std::move(use));
+      line.BeginObject().Field("device", u.device).Field("name", u.deviceName).BeginArray("channels");
+      for (std::uint32_t ch = u.channels; ch != 0; ch &= ch - 1) line.Value(std::countr_zero(ch));
+      line.EndArray().BeginArray("specialMode");
+      for (std::uint32_t ch = u.specialChannels; ch != 0; ch &= ch - 1) line.Value(std::countr_zero(ch));
+      line.EndArray().Field("keyOns", u.keyOns);
+      line.Field("firstTick", u.firstTick).Field("firstSeconds", seconds(u.firstTick));
+      line.Field("lastTick", u.lastTick).Field("lastSeconds", seconds(u.lastTick)).EndObject();
     }
-    line["uses"] = std::move(uses);
-    WriteJsonLine(out, line);
+    line.EndArray().End();
   }
 }
 

@@ -207,7 +207,7 @@ if [ -n "$shim" ] && [ -f "$shim" ]; then
   for signal in TERM INT HUP; do
     echo "earlier report" > kill.txt
     # A background job of a script starts with SIGINT ignored; a user's program would not.
-    LD_PRELOAD="$shim" ASAN_OPTIONS="$asan_preload" env --default-signal=INT "$tavrin" -v kill.s98 >/dev/null & pid=$!
+    LD_PRELOAD="$shim" TAVRIN_SLOW_WRITES=1 ASAN_OPTIONS="$asan_preload" env --default-signal=INT "$tavrin" -v kill.s98 >/dev/null & pid=$!
     wait_for 30 hidden_report
     kill -s "$signal" "$pid"; wait "$pid" 2>/dev/null
     left="$(ls -A | grep '^\.kill\.txt\.' | tr '\n' ' ')"
@@ -217,7 +217,7 @@ if [ -n "$shim" ] && [ -f "$shim" ]; then
   done
   if has_gui; then
     echo "earlier report" > kill.txt
-    LD_PRELOAD="$shim" ASAN_OPTIONS="$asan_preload" QT_QPA_PLATFORM=offscreen "$gui" kill.s98 >/dev/null 2>&1 & pid=$!
+    LD_PRELOAD="$shim" TAVRIN_SLOW_WRITES=1 ASAN_OPTIONS="$asan_preload" QT_QPA_PLATFORM=offscreen "$gui" kill.s98 >/dev/null 2>&1 & pid=$!
     wait_for 30 hidden_report
     kill -TERM "$pid"; wait "$pid" 2>/dev/null
     left="$(ls -A | grep '^\.kill\.txt\.' | tr '\n' ' ')"

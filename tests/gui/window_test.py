@@ -122,12 +122,13 @@ def hostile(args):
                             "reports of the files after the fifo")
     print("the fifo was refused, the name that is not UTF-8 converted")
 
-    # Three million one-tick waits: a report of some 150 MB, long enough to be caught half way.
+    # Three million one-tick waits: a report of some 150 MB, written slowly by the shim so the signal
+    # lands half way.
     with open(os.path.join(work, "big.s98"), "wb") as big:
         big.write(b"S983" + bytes(16) + (0x20).to_bytes(4, "little") + bytes(8) + b"\xff" * 3000000 + b"\xfd")
     with open(os.path.join(work, "big.txt"), "wb") as old:
         old.write(b"earlier report\r\n")
-    env = dict(env, LD_PRELOAD=args.shim,
+    env = dict(env, LD_PRELOAD=args.shim, TAVRIN_SLOW_WRITES="1",
                ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
     gui = subprocess.Popen([args.gui, "big.s98"], cwd=work, env=env)
     hidden = lambda: [name for name in os.listdir(work) if name.startswith(".")]

@@ -1,9 +1,14 @@
-// LD_PRELOAD shim: open(2) with O_TMPFILE fails with EOPNOTSUPP, as on NFS, vfat or FUSE.
+// LD_PRELOAD shim: open(2) with O_TMPFILE fails with EOPNOTSUPP, as on NFS, vfat or FUSE; with
+// TAVRIN_SLOW_WRITES set, every write(2) of a whole block waits 20 ms first, so a test can stop a
+// conversion half way however fast the conversion has become.
 #include <dlfcn.h>
 #include <fcntl.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 
 namespace {
 
@@ -40,4 +45,10 @@ TAVRIN_OPEN_SHIM(open, (const char* path, int flags, ...), (path, flags, mode))
 TAVRIN_OPEN_SHIM(open64, (const char* path, int flags, ...), (path, flags, mode))
 TAVRIN_OPEN_SHIM(openat, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
 TAVRIN_OPEN_SHIM(openat64, (int dir, const char* path, int flags, ...), (dir, path, flags, mode))
+
+ssize_t write(int fd, const void* data, size_t size) {
+  static const bool slow = std::getenv("TAVRIN_SLOW_WRITES") != nullptr;
+  if (slow && size >= 65536) ::usleep(20000);
+  return Next<ssize_t (*)(int, const void*, size_t)>("write")(fd, data, size);
+}
 }  // extern "C"

@@ -125,8 +125,9 @@ std::vector<std::uint8_t> VgmBuilder::Build() const {
   return file;
 }
 
-std::vector<std::uint8_t> VgmBuilder::BuildGzip() const {
-  const std::vector<std::uint8_t> plain = Build();
+std::vector<std::uint8_t> VgmBuilder::BuildGzip() const { return Gzip(Build()); }
+
+std::vector<std::uint8_t> Gzip(const std::vector<std::uint8_t>& plain) {
   z_stream z{};
   deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
   std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(plain.size())) + 32);

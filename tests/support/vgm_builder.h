@@ -41,4 +41,7 @@ class VgmBuilder {
   std::vector<std::pair<std::uint8_t, std::uint8_t>> headBytes_;
 };
 
+// `bytes` gzip-compressed, as a .vgz holds them.
+std::vector<std::uint8_t> Gzip(const std::vector<std::uint8_t>& bytes);
+
 }  // namespace tavrin::testing

@@ -6,12 +6,13 @@
 #   OLD_REV               a commit (main, HEAD~3, a tag, ...), built in a temporary git worktree
 #   NEW_REV_OR_WORKTREE   a commit, or the folder of a source tree (another worktree); default: this
 #                         working tree as it is on disk, uncommitted changes included
-#   -n COUNT              generated files (default 2000); -s SEED their seed (default 1)
+#   -n COUNT              generated S98 files (default 2000), each with a VGM twin; -s SEED their seed (default 1)
 #   -j JOBS               conversions at once per run (default 2)
 #
-# Both sides build only the `tavrin` program (Release, no window, no tests). The S98 files come from
-# tests/tools/generate_s98_set.cpp built from this working tree, so both builds read the same files;
-# every *.s98 of ../shared/corpus/s98 (beside the repository) is added when that folder exists. Each
+# Both sides build only the `tavrin` program (Release, no window, no tests). The S98 files and their
+# VGM twins (every fourth gzip-compressed) come from tests/tools/generate_s98_set.cpp built from this
+# working tree, so both builds read the same files; every *.s98 of ../shared/corpus/s98 and every
+# *.vgm and *.vgz of ../shared/corpus/vgm (beside the repository) are added where those folders exist. Each
 # option set below runs once per build over all files (one process, -j JOBS), in that build's own
 # copy of the inputs, since reports land beside their input. Per file it compares the sha256 of each
 # output (for --check, of the file's lines of the listing) and the log line; per run the exit status,
@@ -52,6 +53,7 @@ NEW_ARG=${2:-}
 ROOT=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 OUT=$ROOT/build-compare
 CORPUS=$ROOT/../shared/corpus/s98
+VGM_CORPUS=$ROOT/../shared/corpus/vgm
 mkdir -p "$OUT"
 START=$(date +%s)
 
@@ -186,6 +188,14 @@ if [ -d "$CORPUS" ]; then
 else
   CORPUS_NOTE="no corpus ($CORPUS is absent: skipped)"
 fi
+if [ -d "$VGM_CORPUS" ]; then
+  VGM_CORPUS=$(cd "$VGM_CORPUS" && pwd)
+  VGM_FILES=$(find "$VGM_CORPUS" -maxdepth 1 -type f \( -name '*.vgm' -o -name '*.vgz' \) | wc -l)
+  find "$VGM_CORPUS" -maxdepth 1 -type f \( -name '*.vgm' -o -name '*.vgz' \) -exec ln -s -t "$INPUTS" {} +
+  CORPUS_NOTE+=", $VGM_FILES VGM corpus files"
+else
+  CORPUS_NOTE+=", no VGM corpus ($VGM_CORPUS is absent: skipped)"
+fi
 mapfile -t NAMES < <(cd "$INPUTS" && ls -1)
 [ "${#NAMES[@]}" -gt 0 ] || { echo "compare-builds: no input files" >&2; exit 2; }
 declare -A INPUT_NAME  # input name by key, the name without its extension
@@ -209,11 +219,12 @@ SETS=(
   "-f"
   "-f -v --tags --stats"
   "--json --notes --device 1,2 --to 60t"
+  "--json --stats --voices --state-at 0.5 --state-at loop"
 )
 
 echo "old: $OLD_LABEL"
 echo "new: $NEW_LABEL"
-echo "files: $COUNT generated (seed $SEED) and $CORPUS_NOTE"
+echo "files: $COUNT generated (seed $SEED) with their VGM twins, and $CORPUS_NOTE"
 
 # Reports land beside their input, so each build converts its own copy of the inputs (the corpus
 # files stay links). Links are slow to make and remove here: the copies are made once per run, and

@@ -1,4 +1,5 @@
-// Writes a reproducible set of varied S98 files, mostly sound and some hostile, for comparing builds.
+// Writes a reproducible set of varied S98 files, mostly sound and some hostile, for comparing builds,
+// each with a VGM twin of the same music (every fourth gzip-compressed).
 //
 // usage: tavrin-generate-s98-set FOLDER [COUNT (default 2000)] [SEED (default 1)]
 //
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/s98_builder.h"
+#include "tests/support/vgm_builder.h"
 
 namespace {
 
@@ -710,6 +712,152 @@ class FileMaker {
   std::vector<std::string> traits_;
 };
 
+
+// ---- VGM twins ------------------------------------------------------------------------------------
+
+// Where a device type goes in a VGM head, and how its writes are spelled there.
+struct VgmSlot {
+  std::uint8_t clockField = 0;  // 0: the type has no VGM chip of its own
+  std::uint8_t first = 0;       // the command of port 0 of the first chip
+  std::uint8_t second = 0;      // the same for the second chip (dual-chip bit set)
+  bool twoPorts = false;        // port 1 is the next command
+};
+
+VgmSlot VgmSlotOf(std::uint32_t type) {
+  switch (type) {
+    case kPsg: case kAy: return {0x74, 0xA0, 0xA0, false};  // the second AY sets bit 7 of the register
+    case kOpn: return {0x44, 0x55, 0xA5, false};
+    case kOpn2: return {0x2C, 0x52, 0xA2, true};
+    case kOpna: return {0x48, 0x56, 0xA6, true};
+    case kOpm: return {0x30, 0x54, 0xA4, false};
+    case kOpll: return {0x10, 0x51, 0xA1, false};
+    case kOpl: return {0x54, 0x5B, 0xAB, false};
+    case kOpl2: return {0x50, 0x5A, 0xAA, false};
+    case kOpl3: return {0x5C, 0x5E, 0xAE, true};
+    case kDcsg: return {0x0C, 0x50, 0x30, false};
+    default: return {0x68, 0x5D, 0xAD, false};  // types without a decoder: a YMZ280B, shown undecoded
+  }
+}
+
+// The commands of `twin` up to the S98 log's end, from the S98 bytes as the generator wrote them
+// (sound or hostile: anything unreadable ends the walk). Each S98 device becomes the first or second
+// chip of its VGM kind (a third of one kind is dropped), each tick its share of 44,100 samples.
+void TwinCommands(tavrin::testing::VgmBuilder& twin, const Bytes& s98, Rng& rng) {
+  if (s98.size() < 0x20) return;
+  const std::uint32_t numerator = LE32At(s98, 4) == 0 ? 10 : LE32At(s98, 4);
+  const std::uint32_t denominator = LE32At(s98, 8) == 0 ? 1000 : LE32At(s98, 8);
+  const double perTick = 44100.0 * numerator / denominator;
+  const std::uint32_t samplesPerTick = perTick < 1 ? 1 : perTick > 4 * 65535 ? 4 * 65535 : static_cast<std::uint32_t>(perTick);
+  std::vector<std::uint32_t> types;
+  const std::uint32_t count = s98[3] == '3' ? LE32At(s98, kDeviceCountField) : 0;
+  for (std::uint32_t i = 0; i < count && i < 64 && 0x20 + 16 * (i + 1) <= s98.size(); ++i) {
+    types.push_back(LE32At(s98, 0x20 + 16 * i));
+  }
+  if (types.empty()) types.push_back(kOpna);
+  // Device index -> {slot, second chip}; -1 slots are dropped.
+  std::vector<int> secondOf(types.size(), -1);
+  std::vector<std::pair<std::uint8_t, std::uint32_t>> clocks;  // clock field, the first chip's clock
+  for (std::size_t d = 0; d < types.size(); ++d) {
+    const VgmSlot slot = VgmSlotOf(types[d]);
+    const auto used = static_cast<int>(
+        std::count_if(clocks.begin(), clocks.end(), [&](const auto& c) { return c.first == slot.clockField; }));
+    if (used >= 2) continue;
+    secondOf[d] = used;
+    if (used == 0) {
+      // The S98 clock (a clock of 0 makes a chip the head leaves out, whose writes the check names).
+      const std::uint32_t clock = LE32At(s98, 0x24 + 16 * d) & 0x3FFFFFFFu;
+      clocks.emplace_back(slot.clockField, clock);
+      twin.Clock(slot.clockField, clock);
+    } else {
+      // Both chips of a kind share one field: the dual-chip bit says there are two.
+      const auto first = std::find_if(clocks.begin(), clocks.end(), [&](const auto& c) { return c.first == slot.clockField; });
+      clocks.emplace_back(slot.clockField, first->second);
+      twin.Clock(slot.clockField, first->second | 0x40000000u);
+    }
+  }
+  const std::uint32_t loop = LE32At(s98, kLoopOffsetField);
+  std::size_t at = LE32At(s98, kDataOffsetField);
+  for (int commands = 0; at < s98.size() && commands < 200000; ++commands) {
+    if (at == loop && loop != 0) twin.LoopHere();
+    const std::uint8_t c = s98[at];
+    if (c == 0xFD) break;
+    if (c == 0xFF) {
+      twin.Wait(samplesPerTick);
+      ++at;
+      continue;
+    }
+    if (c == 0xFE) {
+      std::uint64_t ticks = 0;
+      int shift = 0;
+      while (++at < s98.size() && shift < 28) {
+        ticks |= static_cast<std::uint64_t>(s98[at] & 0x7F) << shift;
+        shift += 7;
+        if ((s98[at] & 0x80) == 0) break;
+      }
+      ++at;
+      // Long hostile waits are cut to at most ten seconds: the twin is about the commands.
+      twin.Wait(static_cast<std::uint32_t>(std::min<std::uint64_t>((ticks + 2) * samplesPerTick, 441000)));
+      // Now and then the short wait forms the VGM has and S98 lacks.
+      if (rng.Chance(5)) twin.Command({U8(0x70 + rng.Below(16))});
+      if (rng.Chance(3)) twin.Command({rng.Of<std::uint8_t>({0x62, 0x63})});
+      continue;
+    }
+    if (at + 2 >= s98.size()) break;
+    const std::size_t device = c >> 1;
+    const int port = c & 1;
+    const std::uint8_t reg = s98[at + 1];
+    const std::uint8_t value = s98[at + 2];
+    at += 3;
+    if (device >= types.size() || secondOf[device] < 0) continue;
+    const VgmSlot slot = VgmSlotOf(types[device]);
+    const bool second = secondOf[device] == 1;
+    const auto command = U8((second ? slot.second : slot.first) + (slot.twoPorts ? port : 0));
+    if (types[device] == kDcsg) {
+      // A DCSG write is its value alone; register 1 stands for the Game Gear stereo byte.
+      twin.Command({reg == 1 ? U8(second ? 0x3F : 0x4F) : command, value});
+    } else if (types[device] == kPsg || types[device] == kAy) {
+      twin.Command({command, U8(second ? (reg | 0x80) : (reg & 0x7F)), value});
+    } else {
+      twin.Command({command, reg, value});
+    }
+  }
+}
+
+// The VGM twin of generated file `s98`: its music in VGM terms, sometimes with a GD3 tag or a data
+// block; a hostile S98 file's twin is hostile too (cut, or a head offset that points astray).
+Bytes VgmTwin(const Bytes& s98, bool hostile, std::uint32_t seed, int index) {
+  Rng rng((static_cast<std::uint64_t>(seed) << 32) ^ static_cast<std::uint64_t>(index) ^ 0x5647u);
+  tavrin::testing::VgmBuilder twin;
+  twin.Version(rng.Of<std::uint32_t>({0x150, 0x151, 0x161, 0x171, 0x171}));
+  if (rng.Chance(20)) twin.DataBlock(0x00, Bytes(static_cast<std::size_t>(rng.Between(1, 300)), 0x80));
+  TwinCommands(twin, s98, rng);
+  twin.End();
+  if (rng.Chance(40)) {
+    twin.Gd3({"Track " + std::to_string(index), "曲 " + std::to_string(index), "Game", "ゲーム", "System", "",
+              "Composer", "作曲者", "2024", "tavrin", rng.Chance(50) ? "notes\nline two" : ""});
+  }
+  if (!hostile) return twin.Build();
+  Bytes bytes = twin.Build();
+  switch (rng.Below(5)) {
+    case 0:  // cut at any byte after the head
+      bytes.resize(std::min(bytes.size(), static_cast<std::size_t>(0x40 + rng.Below(static_cast<int>(bytes.size())))));
+      break;
+    case 1:  // a loop offset into the middle of a command (stored relative to 0x1C)
+      PutLE32At(bytes, 0x1C, static_cast<std::uint32_t>(rng.Between(0x80, 0x200)) - 0x1C);
+      break;
+    case 2:  // a GD3 offset past the end
+      PutLE32At(bytes, 0x14, static_cast<std::uint32_t>(bytes.size()) + 0x100);
+      break;
+    case 3:  // total samples that the waits do not add up to
+      PutLE32At(bytes, 0x18, rng.Next());
+      break;
+    default:  // a data offset past the end
+      PutLE32At(bytes, 0x34, static_cast<std::uint32_t>(bytes.size()));
+      break;
+  }
+  return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -739,9 +887,22 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot write %s\n", (folder / file.name).string().c_str());
       return 1;
     }
-    hostile += file.name.ends_with("-h.s98") ? 1 : 0;
+    const bool isHostile = file.name.ends_with("-h.s98");
+    hostile += isHostile ? 1 : 0;
     total += file.bytes.size();
+    // The twin's name differs before the extension too: reports land beside their input, by that name.
+    const Bytes twin = VgmTwin(file.bytes, isHostile, static_cast<std::uint32_t>(seed), i);
+    const bool gzip = i % 4 == 3;
+    std::string twinName = file.name.substr(0, file.name.size() - 4) + (gzip ? "-vgz.vgz" : "-vgm.vgm");
+    Bytes twinBytes = twin;
+    if (gzip) twinBytes = tavrin::testing::Gzip(twin);
+    if (!tavrin::testing::WriteS98File(folder / twinName, twinBytes)) {
+      std::fprintf(stderr, "cannot write %s\n", (folder / twinName).string().c_str());
+      return 1;
+    }
+    total += twinBytes.size();
   }
-  std::printf("%ld files (%ld hostile), %ju bytes, in %s\n", count, hostile, total, folder.string().c_str());
+  std::printf("%ld files (%ld hostile) and their VGM twins, %ju bytes, in %s\n", count, hostile, total,
+              folder.string().c_str());
   return 0;
 }
