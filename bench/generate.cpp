@@ -134,8 +134,8 @@ class SongWriter {
   int pendingWrites_ = 0;
 };
 
-// The VGM twin of a log the builder wrote (devices OPNA, OPM, DCSG; the 10 ms default timer): the
-// same writes in the same order, each wait as its samples (441 per tick).
+// The VGM twin of a log the builder wrote (devices OPNA, OPM, DCSG; a tick of one sample): the same
+// writes and the same waits in the same order, command for command, so the two cost per command alike.
 std::vector<std::uint8_t> VgmTwin(const std::vector<std::uint8_t>& s98) {
   tavrin::testing::VgmBuilder b;
   b.Clock(0x48, 7987200).Clock(0x30, 3579545).Clock(0x0C, 3579545);
@@ -149,7 +149,7 @@ std::vector<std::uint8_t> VgmTwin(const std::vector<std::uint8_t>& s98) {
     const std::uint8_t c = s98[at];
     if (c == 0xFD) break;
     if (c == 0xFF) {
-      b.Wait(441);
+      b.Wait(1);
       ++at;
     } else if (c == 0xFE) {
       std::uint32_t value = 0;
@@ -159,7 +159,7 @@ std::vector<std::uint8_t> VgmTwin(const std::vector<std::uint8_t>& s98) {
         shift += 7;
       } while (s98[at] & 0x80);
       ++at;
-      b.Wait((value + 2) * 441);
+      b.Wait(value + 2);
     } else {
       const int device = c >> 1;
       const std::uint8_t reg = s98[at + 1], value = s98[at + 2];
@@ -183,7 +183,8 @@ int main(int argc, char** argv) {
   const long target = argc >= 3 ? std::strtol(argv[2], nullptr, 10) : 1000000;
   const auto seed = static_cast<std::uint32_t>(argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 1);
   S98Builder b;
-  b.Device(4, 7987200, 0x03).Device(5, 3579545, 0x03).Device(16, 3579545, 0x00);
+  // A tick is a sample at 44,100 Hz, as in VGM: every wait of the log is one VGM wait.
+  b.Timer(1, 44100).Device(4, 7987200, 0x03).Device(5, 3579545, 0x03).Device(16, 3579545, 0x00);
   SongWriter song(b, seed);
   while (song.writes() < target / 10) {
     song.Step();
