@@ -17,6 +17,10 @@ class DetailDecoder {
   // device is 0..126, port 0 or 1, reg and value 0..255. Families that have no port (OPLL, DCSG)
   // or no register byte (DCSG) ignore those arguments.
   virtual void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) = 0;
+
+  // The device's record, given once before its first write, for a family whose annotation depends on
+  // the chip's variant (a VGM head's SN76489 flags).
+  virtual void SetDevice(int /*device*/, const DeviceInfo& /*info*/) {}
 };
 
 }  // namespace tavrin

@@ -13,7 +13,9 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
     if (info == nullptr) continue;
     const auto i = static_cast<std::size_t>(d);
     names_[i] = DeviceName(info->type);
-    if (plan.annotate) annotators_[i] = annotatorSet_.For(FamilyOf(info->type));
+    if (!plan.annotate) continue;
+    annotators_[i] = annotatorSet_.For(FamilyOf(info->type));
+    if (annotators_[i] != nullptr) annotators_[i]->SetDevice(d, *info);
   }
   if (plan.model) model = std::make_unique<RegisterModel>(devices);
   sections = MakeSections(plan, head, devices, model.get());

@@ -71,6 +71,10 @@ constexpr bool IsTone(unsigned command) {
 
 void DcsgDetailDecoder::Decode(ReportSink& out, int device, int /*port*/, unsigned reg, unsigned value) {
   if (reg == kGameGearStereoRegister) {
+    if (!states_.At(device).Stereo) {
+      out.Print<"DCSG GG Stereo=$%02x  (no Game Gear stereo on this chip: ignored)">(value);
+      return;
+    }
     out.Print<"DCSG GG Stereo=$%02x  L:">(value);
     for (unsigned channel = 0; channel < 4; ++channel) PrintOutputMark(out, channel, Bit(value, 4 + channel));
     out.Print<"  R:">();
@@ -237,6 +241,10 @@ int DcsgSounds(const ChipState& s, const DeviceInfo& /*device*/, std::span<Chann
 std::unique_ptr<DetailDecoder> MakeDcsgAnnotator() { return std::make_unique<DcsgDetailDecoder>(); }
 
 }  // namespace
+
+void DcsgDetailDecoder::SetDevice(int device, const DeviceInfo& info) {
+  states_.At(device).Stereo = HasStereo(info.variant);
+}
 
 const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg,
                                  nullptr, DescribeDcsg, DcsgSounds};

@@ -17,6 +17,8 @@ struct DcsgDeviceState {
   // Tone periods of channels 0 to 2, 10 bits: bits 3..0 from the tone command, bits 9..4 from the
   // data byte after it.
   std::array<std::uint32_t, 3> TonePeriod{};
+  // False for a chip the VGM head says has no Game Gear stereo: its stereo writes do nothing.
+  bool Stereo = true;
 };
 
 // Annotates the bytes a DCSG receives. Only the value counts: the chip has a single write port, so
@@ -26,6 +28,7 @@ struct DcsgDeviceState {
 class DcsgDetailDecoder final : public DetailDecoder {
  public:
   void Decode(ReportSink& out, int device, int port, unsigned reg, unsigned value) override;
+  void SetDevice(int device, const DeviceInfo& info) override;
 
  private:
   PerDevice<DcsgDeviceState> states_;

@@ -367,11 +367,12 @@ TEST(VgmTest, HeadVariantsChangePitchNoiseAndStereo) {
   const Case cases[] = {
       // The Sega chip: period 0 holds the output, 16-bit register with taps $0009, stereo.
       {0x171, {}, sn, {"TONE(H)= $0f($0fe) => A4+2c 440.40Hz", "TONE(H)= $00($000) => --- 0.00Hz",
-                       "periodic  tone 2  0    16 bits, taps $0009  A0-12c  27.31", "L/R"}},
+                       "periodic  tone 2  0    16 bits, taps $0009  A0-12c  27.31", "L/R",
+                       "GG Stereo=$f0  L: 0 1 2 3  R: - - - -"}},
       // Period 0 counts 1024; the /8 divider off: eight times the pitch; no stereo.
       {0x171, {{kSnFlags, 0x01}}, sn, {"TONE(H)= $00($000) => A2-12c 109.24Hz"}},
       {0x171, {{kSnFlags, 0x08}}, sn, {"TONE(H)= $0f($0fe) => A7+2c 3523.17Hz"}},
-      {0x171, {{kSnFlags, 0x04}}, sn, {"DCSG#3  periodic"}, "L/R"},
+      {0x171, {{kSnFlags, 0x04}}, sn, {"DCSG#3  periodic", "GG Stereo=$f0  (no Game Gear stereo on this chip: ignored)"}, "L/R"},
       // A 15-bit register with other taps: periodic noise a sixteenth higher.
       {0x171, {{kFeedback, 0x03}, {kWidth, 15}}, sn, {"15 bits, taps $0003  A#0+0c  29.13"}},
       // The flags came with 1.51: before, the byte is not read.
