@@ -73,20 +73,16 @@ std::string NothingSelected(const ConversionOptions& options, const S98Info& inf
   return notice;
 }
 
-// Opens `input` ("-": standard input), tells S98 from VGM by content, reads and checks the head, refuses
-// an `output` that is the input ("-" names no file) and resolves the options against the head; then
-// returns use(in, info, window), `info` the S98Info or the VgmInfo and `in` standing after the head.
-template <typename Use>
-std::string WithLog(const std::filesystem::path& input, const std::filesystem::path& output,
-                    const ConversionOptions& options, Use&& use) {
-  InputFile file;
-  file.CountReadsInto(options.bytesRead);
-  if (!file.Open(input)) return std::string(kStatusFileOpenError);
-  ByteReader in(file);
-  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+// Tells S98 from VGM by the first bytes of `in` (whose bytes `source` gives), reads and checks the
+// head, asks `sameFile` whether the report would overwrite the input and resolves the options against
+// the head; then returns use(log, info, window), `info` the S98Info or the VgmInfo and `log` standing
+// after the head.
+template <typename SameFile, typename Use>
+std::string WithLogIn(ByteReader& in, ByteSource& source, const ConversionOptions& options, SameFile&& sameFile,
+                      Use&& use) {
   const LogKind kind = SniffLog(in);
   if (kind != LogKind::S98) {
-    return WithVgmBytes(kind, in, file, [&](ByteReader& vgm) -> std::string {
+    return WithVgmBytes(kind, in, source, [&](ByteReader& vgm) -> std::string {
       VgmInfo info;
       DumpWindow window;
       if (std::string status = PrepareVgm(vgm, options, sameFile, info, window); !status.empty()) return status;
@@ -97,6 +93,19 @@ std::string WithLog(const std::filesystem::path& input, const std::filesystem::p
   DumpWindow window;
   if (std::string status = Prepare(in, options, sameFile, info, window); !status.empty()) return status;
   return use(in, info, window);
+}
+
+// WithLogIn for the file `input` ("-": standard input); an `output` that is the input is refused ("-"
+// names no file).
+template <typename Use>
+std::string WithLog(const std::filesystem::path& input, const std::filesystem::path& output,
+                    const ConversionOptions& options, Use&& use) {
+  InputFile file;
+  file.CountReadsInto(options.bytesRead);
+  if (!file.Open(input)) return std::string(kStatusFileOpenError);
+  ByteReader in(file);
+  const auto sameFile = [&] { return output != "-" && (output == input || IsSameFile(input, output)); };
+  return WithLogIn(in, file, options, sameFile, use);
 }
 
 // Writes `bytes` to `target` through a temporary file; "" or the status of the failure.
@@ -151,34 +160,17 @@ std::string ConvertS98Bytes(std::span<const std::uint8_t> input, std::string_vie
                             const ConversionOptions& options, std::string& report) {
   report.clear();
   ByteReader in(input);
-  if (const LogKind kind = SniffLog(in); kind != LogKind::S98) {
-    SpanSource bytes(input);
-    return WithVgmBytes(kind, in, bytes, [&](ByteReader& vgm) -> std::string {
-      VgmInfo info;
-      DumpWindow window;
-      if (std::string status = PrepareVgm(vgm, options, [] { return false; }, info, window); !status.empty()) {
-        return status;
-      }
-      StringTarget target;
-      ReportSink sink(target);
-      Write(sink, vgm, info, fileName, options, window);
-      sink.Flush();
-      if (vgm.Failed()) return std::string(kStatusFileReadError);
-      report = std::move(target.text);
-      return std::string();
-    });
-  }
-  S98Info info;
-  DumpWindow window;
-  if (std::string status = Prepare(in, options, [] { return false; }, info, window); !status.empty()) {
-    return status;
-  }
-  StringTarget target;
-  ReportSink sink(target);
-  Write(sink, in, info, fileName, options, window);
-  sink.Flush();
-  report = std::move(target.text);
-  return {};
+  SpanSource bytes(input);
+  return WithLogIn(in, bytes, options, [] { return false; },
+                   [&](ByteReader& log, const auto& info, const DumpWindow& window) {
+                     StringTarget target;
+                     ReportSink sink(target);
+                     Write(sink, log, info, fileName, options, window);
+                     sink.Flush();
+                     if (log.Failed()) return std::string(kStatusFileReadError);
+                     report = std::move(target.text);
+                     return std::string();
+                   });
 }
 
 std::string WriteS98VoiceFiles(const std::filesystem::path& input, const std::filesystem::path& dir,
