@@ -64,7 +64,7 @@ void DumpStats::Observe(const WalkStep& step) {
     loopTick_ = totalTicks_;
   }
   any_ = true;
-  last_ = LastCommand{cmd.offset, cmd.kind, cmd.countLength, cmd.writeLength};
+  last_ = LastCommand{cmd.offset, cmd.kind, CommandLength(cmd)};
   // Commands start at the data offset (never negative) and go up: a negative offset has wrapped.
   pastOffsetLimit_ = pastOffsetLimit_ || cmd.offset < 0;
   if (cmd.kind == CommandKind::Write) {
@@ -96,12 +96,8 @@ void DumpStats::Finish(std::int32_t endBound) {
   } else if (last_.kind == CommandKind::Cut) {
     endKind_ = EndKind::Cut;
   } else {
-    Command last;
-    last.kind = last_.kind;
-    last.countLength = last_.countLength;
-    last.writeLength = last_.writeLength;
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(last_.offset) +
-                                                static_cast<std::uint32_t>(CommandLength(last)));
+                                                static_cast<std::uint32_t>(last_.length));
     // A command that starts before the tag may reach into it; the bound is what stopped the walk.
     if (next >= endBound) {
       // Without a tag the only bound is the offset limit: the file goes on past what offsets can name.

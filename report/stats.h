@@ -87,8 +87,7 @@ class DumpStats final : public ReportSection {
   struct LastCommand {
     std::int32_t offset = 0;
     CommandKind kind = CommandKind::End;
-    std::uint64_t countLength = 0;
-    std::uint8_t writeLength = 3;
+    std::uint64_t length = 0;
   };
   LastCommand last_;
 
