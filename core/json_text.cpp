@@ -7,6 +7,8 @@
 #include <bit>  // std::bit_cast, std::countl_zero
 #include <cstring>  // std::memcpy, std::memmove, std::memset
 
+#include "core/utf8.h"
+
 namespace tavrin {
 
 namespace {
@@ -18,32 +20,6 @@ constexpr std::array<bool, 128> kPlainAscii = [] {
   std::array<bool, 128> plain{};
   for (int c = 0x20; c < 0x80; ++c) plain[static_cast<std::size_t>(c)] = c != '"' && c != '\\';
   return plain;
-}();
-
-// What may follow a UTF-8 lead byte: `extra` continuation bytes, the first of them in [low, high] (which
-// shuts out overlong forms, the surrogates D800-DFFF and code points past 10FFFF), the others in 80-BF.
-// extra == 0 marks a byte that cannot start a sequence.
-struct LeadRule {
-  std::uint8_t extra = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-};
-
-constexpr LeadRule RuleFor(unsigned lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return {1, 0x80, 0xBF};
-  if (lead == 0xE0) return {2, 0xA0, 0xBF};
-  if (lead == 0xED) return {2, 0x80, 0x9F};
-  if (lead >= 0xE1 && lead <= 0xEF) return {2, 0x80, 0xBF};
-  if (lead == 0xF0) return {3, 0x90, 0xBF};
-  if (lead >= 0xF1 && lead <= 0xF3) return {3, 0x80, 0xBF};
-  if (lead == 0xF4) return {3, 0x80, 0x8F};
-  return {};
-}
-
-constexpr std::array<LeadRule, 128> kLeadRules = [] {
-  std::array<LeadRule, 128> rules{};
-  for (unsigned b = 0; b < 128; ++b) rules[b] = RuleFor(0x80 + b);
-  return rules;
 }();
 
 char* WriteControlEscape(char* out, unsigned char c) {
@@ -113,19 +89,13 @@ char* EscapeUpTo(char* out, const unsigned char*& in, const unsigned char* stop,
       ++p;
       continue;
     }
-    const LeadRule rule = kLeadRules[b - 0x80u];
+    // A well-formed sequence goes as it is; each broken piece (its longest well-formed prefix) as one
+    // U+FFFD.
     std::size_t taken = 1;
-    bool whole = rule.extra != 0;
-    for (std::size_t i = 1; whole && i <= rule.extra; ++i) {
-      const unsigned char low = i == 1 ? rule.low : 0x80;
-      const unsigned char high = i == 1 ? rule.high : 0xBF;
-      if (p + i == end || p[i] < low || p[i] > high) {
-        whole = false;
-      } else {
-        ++taken;
-      }
-    }
-    if (whole) {
+    const std::size_t length =
+        Utf8SequenceLength({reinterpret_cast<const char*>(p), static_cast<std::size_t>(end - p)}, taken);
+    if (length != 0) {
+      taken = length;
       std::memcpy(out, p, taken);
       out += taken;
     } else {
