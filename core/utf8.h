@@ -1,8 +1,10 @@
-// UTF-8 sequences: how long the well-formed one at a place is, as the tag reader and the name escaper read it.
+// UTF-8 sequences: how long the well-formed one at a place is, as the tag reader and the escapers read
+// it, and a code point written as one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tavrin {
@@ -39,6 +41,25 @@ inline std::size_t Utf8SequenceLength(std::string_view s, std::size_t& consumed)
     consumed = i + 1;
   }
   return length;
+}
+
+// Appends code point `cp` (at most U+10FFFF, not a surrogate) as UTF-8.
+inline void AppendUtf8(std::string& text, std::uint32_t cp) {
+  if (cp < 0x80) {
+    text += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    text += static_cast<char>(0xC0 | cp >> 6);
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    text += static_cast<char>(0xE0 | cp >> 12);
+    text += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | cp >> 18);
+    text += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+    text += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  }
 }
 
 }  // namespace tavrin

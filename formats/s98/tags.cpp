@@ -90,15 +90,8 @@ std::string ShiftJisToUtf8(std::string_view text, std::size_t& replaced) {
       ++i;
       continue;
     }
-    // Code page 932 maps into the basic multilingual plane only: two or three UTF-8 bytes.
-    const auto c = static_cast<std::uint32_t>(wide[0]);
-    if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    }
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    // Code page 932 maps into the basic multilingual plane only.
+    AppendUtf8(out, static_cast<std::uint32_t>(wide[0]));
     i += length;
   }
   return out;

@@ -1,6 +1,7 @@
 // Writing the VGM information section, the device list, the GD3 tag and the lines of undecoded commands.
 #include "formats/vgm/vgm_sections.h"
 
+#include "core/utf8.h"
 
 namespace tavrin {
 
@@ -8,24 +9,6 @@ namespace {
 
 // A tag longer than this is read this far and noted.
 constexpr std::uint32_t kMaxGd3Bytes = 1024 * 1024;
-
-void AppendUtf8(std::string& text, std::uint32_t cp) {
-  if (cp < 0x80) {
-    text += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    text += static_cast<char>(0xC0 | cp >> 6);
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    text += static_cast<char>(0xE0 | cp >> 12);
-    text += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | cp >> 18);
-    text += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    text += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Unsigned 32-bit counts in decimal (the sink's %d is signed).
 std::string U(std::uint32_t value) { return std::to_string(value); }
