@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-#include <bitset>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -29,7 +28,7 @@ inline constexpr int kPitchSlots = 18;
 // One device's registers as the chip holds them: the register model of one device.
 struct ChipState {
   std::array<std::array<std::uint8_t, 256>, 2> Registers{};  // the value last written, per bank
-  std::array<std::bitset<256>, 2> Written;                   // addresses written at least once
+  std::array<std::array<bool, 256>, 2> Written{};            // addresses written at least once
   std::array<std::uint32_t, 16> Latch{};                     // the chip's own latches; each family names its entries
   std::array<std::uint8_t, kChannelSlots> KeyHeld{};         // operator mask or key bit per channel
   std::uint8_t RhythmHeld = 0;                               // rhythm keys held (OPL family, OPLL)
@@ -107,6 +106,21 @@ struct KeyLayout {
   bool rhythmFromTop = false;                    // rhythm name k goes with slot kChannelSlots + size - 1 - k
 };
 
+// Register addresses of ports 0 and 1: those a family's Apply acts on. The model gives Apply only
+// these, and most writes of a song (operator rows, levels) are not among them. A byte per address: the
+// model tests one for every write.
+struct RegisterSet {
+  std::array<std::array<std::uint8_t, 256>, 2> applies{};  // [port][register]: 1 where Apply acts
+
+  constexpr RegisterSet& Add(int port, unsigned first, unsigned last) {
+    for (unsigned r = first; r <= last && r < 256; ++r) applies[static_cast<std::size_t>(port & 1)][r] = 1;
+    return *this;
+  }
+  constexpr bool Has(int port, unsigned reg) const {
+    return applies[static_cast<std::size_t>(port & 1)][reg & 0xFFu] != 0;
+  }
+};
+
 // One chip family. The dispatch table maps device type codes to these records; nothing else in the
 // program knows a family. Every family fills the fields in this order:
 //   name           how the family is called in lists
@@ -117,6 +131,8 @@ struct KeyLayout {
 //   Keys           the channels and rhythm keys the device type keys on
 //   Apply          the chip's own rules for one write, after the write is recorded in the bank:
 //                  latches, key state (key-on events), the pitch of a channel
+//   applyRegisters the registers Apply acts on; a write to any other only goes into the bank (null:
+//                  Apply sees every write)
 //   CaptureVoice   the timbre a channel's registers hold now (null for a family without FM voices);
 //                  false for a channel that has none of its own (an SSG, a rhythm channel, the second
 //                  channel of a joined OPL3 pair)
@@ -132,6 +148,7 @@ struct ChipFamily {
   KeyLayout (*Keys)(std::uint32_t type);
   void (*Apply)(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
                 WriteEffect& effect);
+  const RegisterSet* applyRegisters;
   bool (*CaptureVoice)(const ChipState& state, const DeviceInfo& device, int channel, Voice& voice);
   void (*DescribeState)(const ChipState& state, const DeviceInfo& device, StateTables& tables);
   int (*Sounds)(const ChipState& state, const DeviceInfo& device, std::span<ChannelSound, kSoundChannels> out);

@@ -2,9 +2,11 @@
 #include "chips/pitch.h"
 
 #include <array>
+#include <bit>
 #include <charconv>  // std::to_chars
 #include <cmath>
 #include <cstdlib>  // std::labs
+#include <cstring>
 #include <string_view>
 
 namespace tavrin {
@@ -20,35 +22,51 @@ constexpr std::uint64_t Hundredths(const Frequency& f) {
   return (200 * f.numerator + f.denominator) / (2 * f.denominator);
 }
 
-// "C4-1c": the MIDI key nearest to the fractional key number, its octave in scientific pitch
-// notation, and the distance in cents rounded half away from zero (so +12.5 and -12.5 mirror each
-// other). Keys outside MIDI 0 to 127 have no name here: "---".
-void PrintNote(ReportSink& out, double key) {
-  static constexpr std::array<const char*, 12> kNoteNames = {"C",  "C#", "D",  "D#", "E",  "F",
-                                                             "F#", "G",  "G#", "A",  "A#", "B"};
+// The MIDI key nearest to a fractional key number and the distance to it in cents, rounded half
+// away from zero (so +12.5 and -12.5 mirror each other). Keys outside MIDI 0 to 127 have no name.
+struct NearestNote {
+  bool named = false;
+  int key = 0;
+  long cents = 0;
+};
+
+NearestNote Nearest(double key) {
   const double nearest = std::floor(key + 0.5);
-  if (!(nearest >= 0.0 && nearest <= 127.0)) {
-    out.Print<"---">();
-    return;
-  }
-  const int note = static_cast<int>(nearest);
-  const long cents = std::lround(100.0 * (key - nearest));
-  out.Print<"%s%d%c%dc">(kNoteNames[static_cast<std::size_t>(note % 12)], note / 12 - 1,
-                         cents < 0 ? '-' : '+', std::labs(cents));
+  if (!(nearest >= 0.0 && nearest <= 127.0)) return {};
+  return {true, static_cast<int>(nearest), std::lround(100.0 * (key - nearest))};
 }
 
-// " 440.40Hz" from hundredths of a hertz. The whole hertz are a 64-bit count: those past what %d
-// holds (only a hostile clock gives them) go out as text.
-void PrintHertz(ReportSink& out, std::uint64_t hundredths) {
+constexpr std::array<std::string_view, 12> kNoteNames = {"C", "C#", "D", "D#", "E", "F",
+                                                         "F#", "G", "G#", "A", "A#", "B"};
+
+// " => C4-1c 261.52Hz": the note in scientific pitch notation ("---" without a name) and the hundredths
+// of a hertz. The common case (a named note, whole hertz that %d holds) is one Print: a note follows
+// every pitch write of --notes.
+void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
+  const NearestNote note = Nearest(key);
   const std::uint64_t whole = hundredths / 100;
-  const auto cents = static_cast<int>(hundredths % 100);
+  const auto fraction = static_cast<int>(hundredths % 100);
+  if (note.named && whole <= 0x7FFFFFFFu) {
+    out.Print<" => %s%d%c%dc %d.%02dHz">(kNoteNames[static_cast<std::size_t>(note.key % 12)], note.key / 12 - 1,
+                                         note.cents < 0 ? '-' : '+', std::labs(note.cents),
+                                         static_cast<std::int32_t>(whole), fraction);
+    return;
+  }
+  if (note.named) {
+    out.Print<" => %s%d%c%dc">(kNoteNames[static_cast<std::size_t>(note.key % 12)], note.key / 12 - 1,
+                               note.cents < 0 ? '-' : '+', std::labs(note.cents));
+  } else {
+    out.Print<" => ---">();
+  }
+  // The whole hertz are a 64-bit count: those past what %d holds (only a hostile clock gives them) go
+  // out as text.
   if (whole <= 0x7FFFFFFFu) {
-    out.Print<" %d.%02dHz">(static_cast<std::int32_t>(whole), cents);
+    out.Print<" %d.%02dHz">(static_cast<std::int32_t>(whole), fraction);
     return;
   }
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, whole);
-  out.Print<" %s.%02dHz">(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), cents);
+  out.Print<" %s.%02dHz">(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), fraction);
 }
 
 void PrintSilence(ReportSink& out) { out.Print<" => --- 0.00Hz">(); }
@@ -75,9 +93,8 @@ void WritePitch(ReportSink& out, const Pitch& pitch) {
     }
     const double clockRatio = pitch.clock / kOpmReferenceClock;
     const double hertz = kA4Hertz * std::exp2(pitch.semitones / 12.0) * clockRatio;
-    out.Print<" => ">();
-    PrintNote(out, kA4Key + pitch.semitones + 12.0 * std::log2(clockRatio));
-    PrintHertz(out, static_cast<std::uint64_t>(std::floor(hertz * 100.0 + 0.5)));
+    PrintPitch(out, kA4Key + pitch.semitones + 12.0 * std::log2(clockRatio),
+               static_cast<std::uint64_t>(std::floor(hertz * 100.0 + 0.5)));
     return;
   }
   const Frequency& f = pitch.frequency;
@@ -86,9 +103,50 @@ void WritePitch(ReportSink& out, const Pitch& pitch) {
     return;
   }
   const double hertz = static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
-  out.Print<" => ">();
-  PrintNote(out, kA4Key + 12.0 * std::log2(hertz / kA4Hertz));
-  PrintHertz(out, Hundredths(f));
+  PrintPitch(out, kA4Key + 12.0 * std::log2(hertz / kA4Hertz), Hundredths(f));
+}
+
+PitchTexts::PitchTexts() = default;
+PitchTexts::~PitchTexts() = default;
+
+void PitchTexts::Write(ReportSink& out, const Pitch& pitch) {
+  const bool opm = pitch.rule == Pitch::Rule::Opm;
+  const std::uint64_t a = opm ? std::bit_cast<std::uint64_t>(pitch.semitones) : pitch.frequency.numerator;
+  const std::uint64_t b = opm ? static_cast<std::uint32_t>(pitch.clock) : pitch.frequency.denominator;
+  if (!entries_) entries_ = std::make_unique<Entry[]>(2 * kSets);
+  const std::uint64_t hash = (a * 0x9E3779B97F4A7C15u) ^ (b * 0xC2B2AE3D27D4EB4Fu) ^ static_cast<std::uint64_t>(pitch.rule);
+  Entry* const set = &entries_[2 * ((hash >> 40) % kSets)];
+  const auto matches = [&](const Entry& e) { return e.size != 0 && e.a == a && e.b == b && e.rule == pitch.rule; };
+  Entry* found = nullptr;
+  if (matches(set[0])) {
+    found = &set[0];
+  } else if (matches(set[1])) {
+    std::swap(set[0], set[1]);
+    found = &set[0];
+  }
+  if (found == nullptr) {
+    set[1] = set[0];
+    set[0] = Entry{a, b, pitch.rule, 0, {}};
+    Make(out, pitch, set[0]);
+    return;
+  }
+  out.AppendWith(kTextRoom, [found](char* to) {
+    std::memcpy(to, found->text, kTextRoom);
+    return to + found->size;
+  });
+}
+
+void PitchTexts::Make(ReportSink& out, const Pitch& pitch, Entry& entry) {
+  // The bounds of a text's Prints come to under 80 bytes (the longest: a note, then 20 digits of
+  // hertz), so with this much room none of them hands the block on and the text stays readable.
+  constexpr std::size_t kHold = 160;
+  const char* mark = out.Hold(kHold);
+  WritePitch(out, pitch);
+  const std::string_view text = out.Since(mark);
+  if (text.size() <= kTextRoom) {
+    std::memcpy(entry.text, text.data(), text.size());
+    entry.size = static_cast<std::uint8_t>(text.size());
+  }
 }
 
 }  // namespace tavrin

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/report_sink.h"
 
@@ -49,5 +50,34 @@ double PitchHertz(const Pitch& pitch);
 // " => C4-1c 261.52Hz": the MIDI key nearest to the pitch, its octave in scientific pitch notation,
 // the distance in cents, and the frequency in hundredths of a hertz; " => --- 0.00Hz" for silence.
 void WritePitch(ReportSink& out, const Pitch& pitch);
+
+// WritePitch with the texts of the pitches met before kept, for one conversion: a song plays the same
+// few dozen pitches over and over, and working a text out (logarithm, rounding, digits) costs several
+// times what copying it does. Two ways of 8192 sets hold the pitches last met; room is taken on first use.
+class PitchTexts {
+ public:
+  PitchTexts();
+  PitchTexts(const PitchTexts&) = delete;
+  PitchTexts& operator=(const PitchTexts&) = delete;
+  ~PitchTexts();
+
+  void Write(ReportSink& out, const Pitch& pitch);
+
+ private:
+  static constexpr std::size_t kTextRoom = 46;  // " => C#-1+50c 2147483647.99Hz" and all shorter
+  struct Entry {
+    std::uint64_t a = 0;  // the frequency's numerator, or the OPM's semitones as bits
+    std::uint64_t b = 0;  // its denominator, or the OPM's clock
+    Pitch::Rule rule = Pitch::Rule::None;
+    std::uint8_t size = 0;  // 0: empty
+    char text[kTextRoom];
+  };
+  static constexpr std::size_t kSets = 8192;
+
+  // Works the text out into `out` and keeps it in `entry` when it fits.
+  [[gnu::noinline]] static void Make(ReportSink& out, const Pitch& pitch, Entry& entry);
+
+  std::unique_ptr<Entry[]> entries_;  // [set][way], way 0 the more recent
+};
 
 }  // namespace tavrin

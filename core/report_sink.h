@@ -222,6 +222,11 @@ class ReportSink {
     cursor_ = write(out);
   }
 
+  // Room for `bound` bytes from here on: what the next Prints write (their bounds summing to no more)
+  // stays in the block, and Since(mark) reads it back.
+  const char* Hold(std::size_t bound) { return Reserve(bound); }
+  std::string_view Since(const char* mark) const { return {mark, static_cast<std::size_t>(cursor_ - mark)}; }
+
   // Hands everything buffered to the target; false once any write has failed.
   bool Flush();
   bool Failed() const { return failed_; }

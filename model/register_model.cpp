@@ -5,6 +5,13 @@
 
 namespace tavrin {
 
+namespace {
+
+// For a family that gives no set: its Apply sees every write.
+constexpr RegisterSet kEveryRegister = RegisterSet{}.Add(0, 0x00, 0xFF).Add(1, 0x00, 0xFF);
+
+}  // namespace
+
 RegisterModel::RegisterModel(const DeviceTable& devices) {
   std::size_t known = 0;
   for (int d = 0; d < kDeviceIndexCount; ++d) {
@@ -13,19 +20,32 @@ RegisterModel::RegisterModel(const DeviceTable& devices) {
     Slot& slot = slots_[static_cast<std::size_t>(d)];
     slot.family = FamilyOf(info->type);
     slot.info = *info;
-    if (slot.family == nullptr) continue;
-    slot.bank = {slot.family->Bank(info->type, 0), slot.family->Bank(info->type, 1)};
-    ++known;
+    if (slot.family != nullptr) ++known;
   }
   // Sized once, so the pointers into it stay put; the last state is the zeros of the other indices.
   states_.resize(known + 1);
   std::size_t next = 0;
-  for (Slot& slot : slots_) slot.state = slot.family != nullptr ? &states_[next++] : &states_.back();
+  for (Slot& slot : slots_) {
+    if (slot.family == nullptr) {
+      slot.state = &states_.back();
+      continue;
+    }
+    slot.state = &states_[next++];
+    const RegisterSet& applies = slot.family->applyRegisters != nullptr ? *slot.family->applyRegisters : kEveryRegister;
+    for (int port = 0; port < 2; ++port) {
+      const auto p = static_cast<std::size_t>(port);
+      const int bank = slot.family->Bank(slot.info.type, port);
+      if (bank < 0) continue;
+      slot.registers[p] = slot.state->Registers[static_cast<std::size_t>(bank)].data();
+      slot.written[p] = slot.state->Written[static_cast<std::size_t>(bank)].data();
+      slot.applies[p] = applies.applies[p].data();
+    }
+  }
 }
 
-void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect) {
+void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect, PitchTexts& texts) {
   if (effect.pitchSlot < 0) return;
-  WritePitch(out, model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)]);
+  texts.Write(out, model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)]);
 }
 
 DetailDecoder* AnnotatorSet::For(const ChipFamily* family) {

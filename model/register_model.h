@@ -30,14 +30,14 @@ class RegisterModel {
     WriteEffect effect;
     if (device < 0 || device >= kDeviceIndexCount) return effect;
     const Slot& slot = slots_[static_cast<std::size_t>(device)];
-    const int bank = slot.bank[static_cast<std::size_t>(port & 1)];
-    if (bank < 0) return effect;
-    ChipState& state = *slot.state;
+    const auto p = static_cast<std::size_t>(port & 1);
+    std::uint8_t* const registers = slot.registers[p];
+    if (registers == nullptr) return effect;
     reg &= 0xFFu;
     value &= 0xFFu;
-    state.Registers[static_cast<std::size_t>(bank)][reg] = static_cast<std::uint8_t>(value);
-    state.Written[static_cast<std::size_t>(bank)][reg] = true;
-    slot.family->Apply(state, slot.info, port & 1, reg, value, effect);
+    registers[reg] = static_cast<std::uint8_t>(value);
+    slot.written[p][reg] = true;
+    if (slot.applies[p][reg] != 0) slot.family->Apply(*slot.state, slot.info, port & 1, reg, value, effect);
     return effect;
   }
 
@@ -48,11 +48,16 @@ class RegisterModel {
   const ChipState& State(int device) const { return *slots_[static_cast<std::size_t>(device)].state; }
 
  private:
+  // Where each port's writes go, worked out once: a write costs a few stores and one test.
   struct Slot {
     const ChipFamily* family = nullptr;
     DeviceInfo info;
-    std::array<int, 2> bank{-1, -1};  // the family's Bank for port 0 and 1; -1 throughout without a family
-    ChipState* state = nullptr;       // never null once constructed
+    ChipState* state = nullptr;  // never null once constructed
+    // Per port: the bank it reaches in `state` (null where nothing answers), its written marks, and
+    // which addresses the family's Apply acts on.
+    std::array<std::uint8_t*, 2> registers{};
+    std::array<bool*, 2> written{};
+    std::array<const std::uint8_t*, 2> applies{};
   };
   std::array<Slot, kDeviceIndexCount> slots_{};
   // One state per device of a known family, and one of zeros for every other index: a log names a
@@ -61,7 +66,8 @@ class RegisterModel {
 };
 
 // The text --notes appends after a write that set a pitch: " => C4-1c 261.52Hz"; nothing otherwise.
-void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect);
+// `texts` keeps the texts of one conversion.
+void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect, PitchTexts& texts);
 
 // The annotators of one conversion, one per family, made with zero shadow state on first use.
 class AnnotatorSet {

@@ -72,7 +72,7 @@ void WriteTable(ReportSink& out, const StateTable& table) {
 void WriteImage(ReportSink& out, const DeviceSnapshot& d) {
   for (int bank = 0; bank < BankCount(d); ++bank) {
     const auto b = static_cast<std::size_t>(bank);
-    if (d.state.Written[b].none()) {
+    if (!AnyWritten(d.state, bank, 0, 256)) {
       out.Print<"  port %d  (nothing written)\r\n">(bank);
       continue;
     }

@@ -2,7 +2,6 @@
 // each chip family says which writes key which channel or rhythm instrument.
 #include "report/stats.h"
 
-#include <bit>  // std::countr_zero
 #include <charconv>
 
 #include "chips/dispatch.h"
@@ -13,13 +12,10 @@ namespace tavrin {
 
 namespace {
 
-constexpr int kPorts = 2;
-constexpr int kRegisters = 256;
-
 // A 64-bit count as text for a %s field (the report writer's %d is 32-bit).
-class Count {
+class CountText {
  public:
-  explicit Count(std::uint64_t value) {
+  explicit CountText(std::uint64_t value) {
     const auto result = std::to_chars(text_, text_ + sizeof text_, value);
     size_ = static_cast<std::size_t>(result.ptr - text_);
   }
@@ -36,55 +32,21 @@ DumpStats::DumpStats(const StreamHead& head, const DeviceTable& devices, bool se
     : head_(head),
       devices_(devices),
       selective_(selective),
-      portWrites_(static_cast<std::size_t>(kDeviceIndexCount * kPorts)),
       keyOns_(static_cast<std::size_t>(kDeviceIndexCount * kKeySlots)) {}
 
-[[gnu::always_inline]] inline void DumpStats::CountWrite(const Command& cmd, const WriteEffect& effect) {
-  ++commands_;
-  ++writes_;
-  const auto slot = static_cast<std::size_t>(cmd.device * kPorts + cmd.port);
-  ++portWrites_[slot];
-  const std::uint32_t block = registerBlockOf_[static_cast<std::size_t>(cmd.device)];
-  ++registerWrites_[block - 1][static_cast<std::size_t>(cmd.port * kRegisters) + cmd.reg];
-  for (std::uint32_t keyed = effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
-    ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
-  }
-}
-
 void DumpStats::CountFirstWrite(const Command& cmd, const WriteEffect& effect) {
-  registerWrites_.emplace_back();
-  registerBlockOf_[static_cast<std::size_t>(cmd.device)] = static_cast<std::uint32_t>(registerWrites_.size());
+  registerBlocks_.push_back(std::make_unique<RegisterCounts>());
+  registerWrites_[static_cast<std::size_t>(cmd.device)] = registerBlocks_.back()->data();
   CountWrite(cmd, effect);
 }
 
-void DumpStats::Observe(const WalkStep& step) {
-  const Command& cmd = step.cmd;
-  if (cmd.atLoop && !loopFound_) {
-    loopFound_ = true;
-    loopTick_ = totalTicks_;
-  }
-  any_ = true;
-  last_ = LastCommand{cmd.offset, cmd.kind, CommandLength(cmd)};
-  // Commands start at the data offset (never negative) and go up: a negative offset has wrapped.
-  pastOffsetLimit_ = pastOffsetLimit_ || cmd.offset < 0;
-  if (cmd.kind == CommandKind::Write) {
-    if (!step.shown) return;
-    // The first write of a device makes its counts out of line, so this path saves no registers.
-    if (registerBlockOf_[static_cast<std::size_t>(cmd.device)] == 0) return CountFirstWrite(cmd, step.effect);
-    CountWrite(cmd, step.effect);
-  } else if (cmd.kind == CommandKind::Wait) {
-    const auto ticks = static_cast<std::uint32_t>(cmd.ticks);
-    totalTicks_ += ticks;
-    if (!step.shown) return;
-    ++commands_;
-    ++waits_;
-    waitTicks_ += ticks;
-  } else if (step.shown) {
-    ++commands_;
-  }
-}
-
 void DumpStats::Finish(std::int32_t endBound) {
+  writes_ = 0;
+  for (const auto& block : registerBlocks_) {
+    for (const std::uint64_t count : *block) writes_ += count;
+  }
+  commands_ = writes_ + waits_ + otherCommands_;
+  const bool pastOffsetLimit = (offsetBits_ & 0x80000000u) != 0;
   if (!any_) {
     endKind_ = EndKind::NoCommand;
     endOffset_ = head_.dataOffset;
@@ -104,7 +66,7 @@ void DumpStats::Finish(std::int32_t endBound) {
       endKind_ = head_.tagBound ? EndKind::TagBound : EndKind::OffsetLimit;
       endOffset_ = endBound;
     } else {
-      endKind_ = pastOffsetLimit_ ? EndKind::OffsetLimit : EndKind::EndOfFile;
+      endKind_ = pastOffsetLimit ? EndKind::OffsetLimit : EndKind::EndOfFile;
       endOffset_ = next;
     }
   }
@@ -122,8 +84,16 @@ std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
     DeviceRow row;
     row.device = d;
     row.name = info != nullptr ? DeviceName(info->type) : kUnknownDeviceName;
-    row.writes = {portWrites_[i * kPorts], portWrites_[i * kPorts + 1]};
-    if (!devices_.listed[i] && row.writes[0] == 0 && row.writes[1] == 0) continue;
+    const std::uint64_t* regs = registerWrites_[i];
+    for (int port = 0; port < kPorts && regs != nullptr; ++port) {
+      for (unsigned r = 0; r < kRegisters; ++r) {
+        const std::uint64_t count = regs[static_cast<std::size_t>(port * kRegisters) + r];
+        if (count == 0) continue;
+        row.writes[static_cast<std::size_t>(port)] += count;
+        row.registers.push_back(RegisterCount{port, r, count});
+      }
+    }
+    if (!devices_.listed[i] && regs == nullptr) continue;
     const ChipFamily* family = info != nullptr ? FamilyOf(info->type) : nullptr;
     const KeyLayout keys = family != nullptr ? family->Keys(info->type) : KeyLayout{};
     row.hasKeyOn = keys.channels > 0;
@@ -135,13 +105,6 @@ std::vector<DumpStats::DeviceRow> DumpStats::Devices() const {
     for (std::size_t k = 0; k < rhythm; ++k) {
       const std::size_t bit = keys.rhythmFromTop ? rhythm - 1 - k : k;
       row.keyOns.push_back(KeyOnCount{std::string(keys.rhythm[bit]), counts[kChannelSlots + bit]});
-    }
-    const std::uint32_t block = registerBlockOf_[i];
-    for (int port = 0; port < kPorts && block != 0; ++port) {
-      const std::uint32_t* regs = &registerWrites_[block - 1][static_cast<std::size_t>(port * kRegisters)];
-      for (unsigned r = 0; r < kRegisters; ++r) {
-        if (regs[r] != 0) row.registers.push_back(RegisterCount{port, r, regs[r]});
-      }
     }
     rows.push_back(std::move(row));
   }
@@ -156,10 +119,10 @@ void DumpStats::WriteText(ReportSink& out) const {
   } else {
     out.Print<"Counted        = every command\r\n">();
   }
-  out.Print<"Commands       = %s\r\n">(Count(commands_).View());
-  out.Print<"Writes         = %s\r\n">(Count(writes_).View());
-  out.Print<"Waits          = %s (%s ticks)\r\n">(Count(waits_).View(), Count(waitTicks_).View());
-  out.Print<"Duration       = %s ticks  ">(Count(totalTicks_).View());
+  out.Print<"Commands       = %s\r\n">(CountText(commands_).View());
+  out.Print<"Writes         = %s\r\n">(CountText(writes_).View());
+  out.Print<"Waits          = %s (%s ticks)\r\n">(CountText(waits_).View(), CountText(waitTicks_).View());
+  out.Print<"Duration       = %s ticks  ">(CountText(totalTicks_).View());
   FormatTickTime(out, totalTicks_, head_.rate);
   out.Print<"\r\n">();
   out.Print<"Loop Start     = 0x%08x">(head_.loopOffset);
@@ -168,9 +131,9 @@ void DumpStats::WriteText(ReportSink& out) const {
   } else if (!loopFound_) {
     out.Print<" (no command starts there)\r\n">();
   } else {
-    out.Print<"  tick %s  ">(Count(loopTick_).View());
+    out.Print<"  tick %s  ">(CountText(loopTick_).View());
     FormatTickTime(out, loopTick_, head_.rate);
-    out.Print<"\r\nLoop Length    = %s ticks  ">(Count(totalTicks_ - loopTick_).View());
+    out.Print<"\r\nLoop Length    = %s ticks  ">(CountText(totalTicks_ - loopTick_).View());
     FormatTickTime(out, totalTicks_ - loopTick_, head_.rate);
     out.Print<"\r\n">();
   }
@@ -198,11 +161,11 @@ void DumpStats::WriteText(ReportSink& out) const {
 
   for (const DeviceRow& row : Devices()) {
     out.Print<"\r\n#%02d %-16s writes %s (port 0: %s, port 1: %s)\r\n">(
-        row.device, row.name, Count(row.writes[0] + row.writes[1]).View(), Count(row.writes[0]).View(),
-        Count(row.writes[1]).View());
+        row.device, row.name, CountText(row.writes[0] + row.writes[1]).View(), CountText(row.writes[0]).View(),
+        CountText(row.writes[1]).View());
     if (row.hasKeyOn) {
       out.Print<"    key-on ">();
-      for (const KeyOnCount& k : row.keyOns) out.Print<" %s=%s">(k.label, Count(k.count).View());
+      for (const KeyOnCount& k : row.keyOns) out.Print<" %s=%s">(k.label, CountText(k.count).View());
       out.Print<"\r\n">();
     }
     // Sixteen registers a line, continuation lines indented under the first.
@@ -219,7 +182,7 @@ void DumpStats::WriteText(ReportSink& out) const {
         lastPort = r.port;
         onLine = 0;
       }
-      out.Print<" $%02x=%s">(r.reg, Count(r.count).View());
+      out.Print<" $%02x=%s">(r.reg, CountText(r.count).View());
       ++onLine;
     }
     if (lastPort >= 0) out.Print<"\r\n">();

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <bit>  // std::countr_zero
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,8 +26,11 @@ class DumpStats final : public ReportSection {
  public:
   DumpStats(const StreamHead& head, const DeviceTable& devices, bool selective);
 
-  // Every command of the walk, in order, with what the register model says it changed.
-  void Observe(const WalkStep& step) override;
+  // Every command of the walk, in order, with what the register model says it changed. The walk calls
+  // Count itself (inline, for every command of a --stats report); Observe is the same for callers
+  // that hold a ReportSection.
+  void Count(const Command& cmd, bool shown, const WriteEffect& effect);
+  void Observe(const WalkStep& step) override { Count(step.cmd, step.shown, step.effect); }
   void Finish(std::int32_t endBound) override;
 
   // How the stream ended.
@@ -38,7 +43,7 @@ class DumpStats final : public ReportSection {
   struct RegisterCount {
     int port = 0;
     unsigned reg = 0;
-    std::uint32_t count = 0;
+    std::uint64_t count = 0;
   };
   // One device of the list, or an index without a record that was written to.
   struct DeviceRow {
@@ -82,7 +87,8 @@ class DumpStats final : public ReportSection {
   bool loopFound_ = false;
   std::uint64_t loopTick_ = 0;
   bool any_ = false;
-  bool pastOffsetLimit_ = false;  // a command lies beyond what a 32-bit signed offset can name
+  std::uint64_t otherCommands_ = 0;  // shown commands neither writes nor waits
+  std::uint32_t offsetBits_ = 0;     // every offset or-ed: the sign bit marks one past what S98 offsets name
   // What Finish needs of the last command: where it starts and how long it is.
   struct LastCommand {
     std::int32_t offset = 0;
@@ -91,18 +97,53 @@ class DumpStats final : public ReportSection {
   };
   LastCommand last_;
 
-  // Counts a shown write; CountFirstWrite first makes the register counts of its device.
-  void CountWrite(const Command& cmd, const WriteEffect& effect);
+  // Counts a shown write; CountFirstWrite first makes the register counts of its device. Commands and
+  // writes are summed in Finish.
+  [[gnu::always_inline]] void CountWrite(const Command& cmd, const WriteEffect& effect) {
+    ++registerWrites_[static_cast<std::size_t>(cmd.device)][static_cast<std::size_t>(cmd.port * kRegisters) + cmd.reg];
+    for (std::uint32_t keyed = effect.keyedOn; keyed != 0; keyed &= keyed - 1) {
+      ++keyOns_[static_cast<std::size_t>(cmd.device * kKeySlots + std::countr_zero(keyed))];
+    }
+  }
   [[gnu::noinline]] void CountFirstWrite(const Command& cmd, const WriteEffect& effect);
   EndKind endKind_ = EndKind::NoCommand;
   std::int32_t endOffset_ = 0;
 
-  std::vector<std::uint64_t> portWrites_;      // [device][port]
-  // Register counts of the devices written so far, [port][register] each, in the order first written:
-  // a log writes a few of the 127 indices, and a short one should not clear counts for all of them.
-  std::vector<std::array<std::uint32_t, 2 * 256>> registerWrites_;
-  std::array<std::uint32_t, kDeviceIndexCount> registerBlockOf_{};  // 1 + its block; 0: none yet
+  static constexpr int kPorts = 2;
+  static constexpr int kRegisters = 256;
+  // Register counts of the devices written so far, [port][register] each, made at a device's first
+  // write: a log writes a few of the 127 indices, and a short one should not clear counts for all of
+  // them. The writes of a port are the sum of its registers' counts.
+  using RegisterCounts = std::array<std::uint64_t, kPorts * kRegisters>;
+  std::vector<std::unique_ptr<RegisterCounts>> registerBlocks_;
+  std::array<std::uint64_t*, kDeviceIndexCount> registerWrites_{};  // into registerBlocks_; null: none yet
   std::vector<std::uint32_t> keyOns_;          // [device][key slot]
 };
+
+[[gnu::always_inline]] inline void DumpStats::Count(const Command& cmd, bool shown, const WriteEffect& effect) {
+  if (cmd.atLoop && !loopFound_) {
+    loopFound_ = true;
+    loopTick_ = totalTicks_;
+  }
+  any_ = true;
+  last_ = LastCommand{cmd.offset, cmd.kind, CommandLength(cmd)};
+  // Commands start at the data offset (never negative) and go up: a negative offset has wrapped, and
+  // its sign bit stays in offsetBits_.
+  offsetBits_ |= static_cast<std::uint32_t>(cmd.offset);
+  if (cmd.kind == CommandKind::Write) {
+    if (!shown) return;
+    // The first write of a device makes its counts out of line, so this path saves no registers.
+    if (registerWrites_[static_cast<std::size_t>(cmd.device)] == nullptr) return CountFirstWrite(cmd, effect);
+    CountWrite(cmd, effect);
+  } else if (cmd.kind == CommandKind::Wait) {
+    const auto ticks = static_cast<std::uint32_t>(cmd.ticks);
+    totalTicks_ += ticks;
+    if (!shown) return;
+    ++waits_;
+    waitTicks_ += ticks;
+  } else if (shown) {
+    ++otherCommands_;
+  }
+}
 
 }  // namespace tavrin

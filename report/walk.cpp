@@ -22,6 +22,7 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
   for (const auto& section : sections) {
     wholeStream = wholeStream || section->NeedsWholeStream();
     if (section->WatchesBeforeApply()) beforeApply.push_back(section.get());
+    if (auto* dumpStats = dynamic_cast<DumpStats*>(section.get())) stats = dumpStats;
   }
 }
 

@@ -16,6 +16,7 @@
 #include "report/options.h"
 #include "report/selection.h"
 #include "report/section.h"
+#include "report/stats.h"
 
 namespace tavrin {
 
@@ -32,7 +33,7 @@ class WalkContext {
     if (DetailDecoder* annotator = annotators_[static_cast<std::size_t>(cmd.device)]) {
       annotator->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
     }
-    if (plan.notes) WriteNote(out, *model, cmd.device, effect);
+    if (plan.notes && effect.pitchSlot >= 0) WriteNote(out, *model, cmd.device, effect, noteTexts_);
   }
 
   // A write whose line is not shown still moves the annotators' shadow state, so the lines that are
@@ -51,6 +52,9 @@ class WalkContext {
   std::unique_ptr<RegisterModel> model;
   std::vector<std::unique_ptr<ReportSection>> sections;
   std::vector<ReportSection*> beforeApply;  // the sections that watch BeforeApply
+  // The statistics, also among `sections`: the walk counts every command into them inline rather than
+  // through a call per command.
+  DumpStats* stats = nullptr;
   bool wholeStream = false;  // a section follows the stream past the --to bound
   bool anyShown = false;     // a command's line was shown (or would be, for a writer of sections only)
 
@@ -64,6 +68,7 @@ class WalkContext {
   std::array<std::string_view, kDeviceIndexCount> names_{};
   std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
   AnnotatorSet annotatorSet_;
+  PitchTexts noteTexts_;  // --notes
   DiscardTarget discardTarget_;
   ReportSink discard_{discardTarget_, 256};  // one hidden write's annotation at a time
 };
@@ -83,15 +88,29 @@ inline bool ShowsAll(const DumpWindow& window) {
          window.fromOffset == all.fromOffset && window.toOffset == all.toOffset;
 }
 
+// Which sections a walk calls for each command: none (--notes keeps only the model), the statistics
+// alone (counted inline), or any.
+enum class Sections { None, StatsOnly, Any };
+
 // The walk that keeps a model or sections; `Selective` walks test each command against the window.
-template <bool Selective, typename Source, typename Writer>
+template <bool Selective, Sections kSections, typename Source, typename Writer>
 void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& writer) {
+  constexpr bool kAny = kSections == Sections::Any;
+  // The ticks before a command: for the window, the sections and a writer that shows them.
+  constexpr bool kTicks = Selective || kAny || Writer::kWantsTicks;
   Command cmd;
   std::uint64_t ticksBefore = 0;
   RegisterModel* const model = ctx.model.get();
   // Held here rather than read through ctx on every command: the writer's stores may alias ctx.
-  const std::span<const std::unique_ptr<ReportSection>> sections(ctx.sections);
   const std::span<ReportSection* const> beforeApply(ctx.beforeApply);
+  const bool anyBeforeApply = !beforeApply.empty();
+  DumpStats* const stats = ctx.stats;
+  std::vector<ReportSection*> observers;  // the sections but the statistics
+  for (const auto& section : ctx.sections) {
+    if (section.get() != stats) observers.push_back(section.get());
+  }
+  const bool anyObservers = !observers.empty();
+  bool anyShown = false;
   while (source.Next(cmd)) {
     bool shown = true;
     if constexpr (Selective) {
@@ -99,20 +118,35 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
       shown = window.Shows(ticksBefore, cmd);
     }
     WriteEffect effect;
-    for (ReportSection* section : beforeApply) section->BeforeApply(cmd, ticksBefore);
+    if constexpr (kAny) {
+      if (anyBeforeApply) {
+        for (ReportSection* section : beforeApply) section->BeforeApply(cmd, ticksBefore);
+      }
+    }
     if (model != nullptr && cmd.kind == CommandKind::Write) {
       effect = model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }
-    for (const auto& section : sections) section->Observe(WalkStep{cmd, shown, effect, ticksBefore});
+    if constexpr (kSections == Sections::StatsOnly) {
+      stats->Count(cmd, shown, effect);
+    } else if constexpr (kAny) {
+      if (stats != nullptr) stats->Count(cmd, shown, effect);
+      if (anyObservers) {
+        const WalkStep step{cmd, shown, effect, ticksBefore};
+        for (ReportSection* section : observers) section->Observe(step);
+      }
+    }
     if (shown) {
-      ctx.anyShown = true;
+      anyShown = true;
       writer.Line(cmd, effect, ticksBefore);
     } else {
       ctx.TrackHidden(cmd);
     }
-    if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+    if constexpr (kTicks) {
+      if (cmd.kind == CommandKind::Wait) ticksBefore += static_cast<std::uint32_t>(cmd.ticks);
+    }
   }
-  for (const auto& section : sections) section->Finish(source.EndBound());
+  ctx.anyShown = ctx.anyShown || anyShown;
+  for (const auto& section : ctx.sections) section->Finish(source.EndBound());
 }
 
 }  // namespace walk_detail
@@ -135,11 +169,16 @@ void Walk(Source& source, WalkContext& ctx, const DumpWindow& window, Writer& wr
     }
     return;
   }
+  using walk_detail::Sections;
   if (ctx.plan.selective || !walk_detail::ShowsAll(window)) {
-    walk_detail::WalkSteps<true>(source, ctx, window, writer);
-    return;
+    walk_detail::WalkSteps<true, Sections::Any>(source, ctx, window, writer);
+  } else if (ctx.sections.empty()) {
+    walk_detail::WalkSteps<false, Sections::None>(source, ctx, window, writer);
+  } else if (ctx.sections.size() == 1 && ctx.stats != nullptr) {
+    walk_detail::WalkSteps<false, Sections::StatsOnly>(source, ctx, window, writer);
+  } else {
+    walk_detail::WalkSteps<false, Sections::Any>(source, ctx, window, writer);
   }
-  walk_detail::WalkSteps<false>(source, ctx, window, writer);
 }
 
 // Walks `source` with the writer makeWriter() returns when the plan shows the dump lines, else with a

@@ -247,6 +247,6 @@ void DcsgDetailDecoder::SetDevice(int device, const DeviceInfo& info) {
 }
 
 const ChipFamily kDcsgFamily = {"DCSG", MakeDcsgAnnotator, DcsgBank, DcsgPorts, DcsgKeys, ApplyDcsg,
-                                 nullptr, DescribeDcsg, DcsgSounds};
+                                 nullptr, nullptr, DescribeDcsg, DcsgSounds};
 
 }  // namespace tavrin

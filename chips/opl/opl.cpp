@@ -224,6 +224,15 @@ KeyLayout OplKeys(std::uint32_t type) {
   return {type == kOpl3 ? 2 * kChannelsPerBank : kChannelsPerBank, kRhythmKeyNames, true};
 }
 
+// F-numbers, blocks and key bits of each bank, and the rhythm keys: the registers ApplyOpl acts on.
+constexpr RegisterSet kOplApplyRegisters = RegisterSet{}
+                                               .Add(0, 0xA0, 0xA0 + kChannelsPerBank - 1)
+                                               .Add(0, 0xB0, 0xB0 + kChannelsPerBank - 1)
+                                               .Add(0, 0xBD, 0xBD)
+                                               .Add(1, 0xA0, 0xA0 + kChannelsPerBank - 1)
+                                               .Add(1, 0xB0, 0xB0 + kChannelsPerBank - 1)
+                                               .Add(1, 0xBD, 0xBD);
+
 void ApplyOpl(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
               WriteEffect& effect) {
   const int bankBase = port != 0 ? kChannelsPerBank : 0;
@@ -354,6 +363,6 @@ std::unique_ptr<DetailDecoder> MakeOplAnnotator() { return std::make_unique<OplD
 }  // namespace
 
 const ChipFamily kOplFamily = {"OPL", MakeOplAnnotator, OplBank, OplPorts, OplKeys, ApplyOpl,
-                               CaptureOplVoice, DescribeOpl, OplSounds};
+                               &kOplApplyRegisters, CaptureOplVoice, DescribeOpl, OplSounds};
 
 }  // namespace tavrin

@@ -159,6 +159,15 @@ int OpllBank(std::uint32_t /*type*/, int /*port*/) { return 0; }
 int OpllPorts(std::uint32_t /*type*/) { return 1; }
 KeyLayout OpllKeys(std::uint32_t /*type*/) { return {kChannelCount, kRhythmKeyNames, true}; }
 
+// Rhythm keys, F-numbers, blocks and key bits: the registers ApplyOpll acts on.
+constexpr RegisterSet kOpllApplyRegisters = RegisterSet{}
+                                                .Add(0, 0x0E, 0x0E)
+                                                .Add(0, 0x10, 0x10 + kChannelCount - 1)
+                                                .Add(0, 0x20, 0x20 + kChannelCount - 1)
+                                                .Add(1, 0x0E, 0x0E)
+                                                .Add(1, 0x10, 0x10 + kChannelCount - 1)
+                                                .Add(1, 0x20, 0x20 + kChannelCount - 1);
+
 void ApplyOpll(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
                WriteEffect& effect) {
   if (reg == 0x0E) {
@@ -266,6 +275,6 @@ std::string_view OpllPresetName(unsigned instrument) {
 }
 
 const ChipFamily kOpllFamily = {"OPLL", MakeOpllAnnotator, OpllBank, OpllPorts, OpllKeys, ApplyOpll,
-                                CaptureOpllVoice, DescribeOpll, OpllSounds};
+                                &kOpllApplyRegisters, CaptureOpllVoice, DescribeOpll, OpllSounds};
 
 }  // namespace tavrin

@@ -303,6 +303,15 @@ int OpmBank(std::uint32_t /*type*/, int /*port*/) { return 0; }
 int OpmPorts(std::uint32_t /*type*/) { return 1; }
 KeyLayout OpmKeys(std::uint32_t /*type*/) { return {static_cast<int>(kChannels), {}, false}; }
 
+// Key on/off, LFO depths, key codes and fractions: the registers ApplyOpm acts on.
+constexpr RegisterSet kOpmApplyRegisters = RegisterSet{}
+                                               .Add(0, 0x08, 0x08)
+                                               .Add(0, 0x19, 0x19)
+                                               .Add(0, kKeyCodeBase, kKeyFractionBase + kChannels - 1)
+                                               .Add(1, 0x08, 0x08)
+                                               .Add(1, 0x19, 0x19)
+                                               .Add(1, kKeyCodeBase, kKeyFractionBase + kChannels - 1);
+
 void ApplyOpm(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
               WriteEffect& effect) {
   if (reg == 0x08) {
@@ -410,6 +419,6 @@ std::unique_ptr<DetailDecoder> MakeOpmAnnotator() { return std::make_unique<OpmD
 }  // namespace
 
 const ChipFamily kOpmFamily = {"OPM", MakeOpmAnnotator, OpmBank, OpmPorts, OpmKeys, ApplyOpm,
-                               CaptureOpmVoice, DescribeOpm, OpmSounds};
+                               &kOpmApplyRegisters, CaptureOpmVoice, DescribeOpm, OpmSounds};
 
 }  // namespace tavrin

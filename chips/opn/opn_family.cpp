@@ -208,6 +208,17 @@ KeyLayout OpnKeys(std::uint32_t type) {
   }
 }
 
+// The registers of the table above: the others (operator rows, timers, ADPCM) key nothing and set no
+// pitch.
+constexpr RegisterSet kOpnApplyRegisters = RegisterSet{}
+                                               .Add(0, 0x00, 0x05)   // SSG tone periods
+                                               .Add(0, 0x0B, 0x0D)   // SSG envelope period and shape
+                                               .Add(0, 0x10, 0x10)   // OPNA rhythm keys
+                                               .Add(0, 0x28, 0x28)   // key on/off
+                                               .Add(0, 0x2D, 0x2F)   // prescaler
+                                               .Add(0, 0xA0, 0xAE)   // F-numbers, blocks, FM#2 special mode
+                                               .Add(1, 0xA0, 0xA6);  // F-numbers and blocks of channels 3-5
+
 void ApplyOpn(ChipState& state, const DeviceInfo& device, int port, unsigned reg, unsigned value,
               WriteEffect& effect) {
   ApplyKeys(state, device.type, port, reg, value, effect);
@@ -399,6 +410,6 @@ std::unique_ptr<DetailDecoder> MakeOpnAnnotator() { return std::make_unique<OpnD
 }  // namespace
 
 const ChipFamily kOpnFamily = {"OPN", MakeOpnAnnotator, OpnBank, OpnPorts, OpnKeys, ApplyOpn,
-                               CaptureOpnVoice, DescribeOpn, OpnSounds};
+                               &kOpnApplyRegisters, CaptureOpnVoice, DescribeOpn, OpnSounds};
 
 }  // namespace tavrin

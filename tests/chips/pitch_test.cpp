@@ -2,13 +2,17 @@
 // Expected texts were worked out from the chips' formulas (exact fractions for the hertz, the
 // note from m = 69 + 12 log2(f / 440)), independently of this code.
 #include "model/register_model.h"
+#include "chips/dispatch.h"
 #include "tests/support/register_write.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <ostream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,13 +44,14 @@ class NoteTracker {
     const WriteEffect effect = model_->Apply(device, w.port, w.reg, w.value);
     StringTarget target;
     ReportSink sink(target);
-    WriteNote(sink, *model_, device, effect);
+    WriteNote(sink, *model_, device, effect, texts_);
     sink.Flush();
     return target.text;
   }
 
  private:
   std::unique_ptr<RegisterModel> model_;
+  PitchTexts texts_;
 };
 
 std::string Annotate(NoteTracker& tracker, std::uint32_t type, std::int32_t clock, int device, const Write& w) {
@@ -363,6 +368,111 @@ TEST(PitchText, WholeHertzOnBothSidesOfThirtyTwoBits) {
     sink.Flush();
     EXPECT_EQ(target.text, c.expected) << c.frequency.numerator << "/" << c.frequency.denominator;
   }
+}
+
+// The texts kept by pitch are the texts WritePitch writes: for pitches of every kind, met once, again,
+// and again after other pitches pushed them out of their set, into a sink whose small blocks are
+// handed on in the middle of the stream.
+TEST(PitchTexts, CopiesWhatWritePitchWrites) {
+  std::mt19937 rng(98);
+  const auto pick = [&](std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); };
+  const struct {
+    const char* kind;
+    std::function<tavrin::Pitch()> make;
+  } kinds[] = {
+      {"FM phase step", [&] { return PhaseStepPitch(pick(2048), pick(8), 7987200, 144, 21); }},
+      {"SSG period", [&] { return RatioPitch({3993600ull, 16ull * (1 + pick(4095))}); }},
+      {"OPM key", [&] { return tavrin::Pitch{tavrin::Pitch::Rule::Opm, {}, (static_cast<int>(pick(12800)) - 6400) / 64.0, 3579545}; }},
+      {"OPM odd clock", [&] { return tavrin::Pitch{tavrin::Pitch::Rule::Opm, {}, pick(96) / 4.0, static_cast<std::int32_t>(pick(3))}; }},
+      {"silence", [&] { return RatioPitch({0, 1 + pick(5)}); }},
+      {"never set", [] { return tavrin::Pitch{}; }},
+      {"past MIDI", [&] { return RatioPitch({1 + pick(5), 1000}); }},
+      {"64-bit hertz", [&] { return RatioPitch({(std::uint64_t{1} << 62) + pick(1000), 1 + pick(3)}); }},
+  };
+  // More distinct pitches than the two ways of every set hold, drawn again and again.
+  std::vector<std::pair<const char*, tavrin::Pitch>> pool;
+  for (int i = 0; i < 24000; ++i) {
+    const auto& kind = kinds[static_cast<std::size_t>(i) % std::size(kinds)];
+    pool.emplace_back(kind.kind, kind.make());
+  }
+  PitchTexts texts;
+  StringTarget cachedTarget;
+  ReportSink cached(cachedTarget, 64);
+  std::string expected;
+  std::vector<std::size_t> ends;
+  for (int i = 0; i < 120000; ++i) {
+    const auto& [kind, pitch] = pool[i < 24000 ? static_cast<std::size_t>(i) : pick(24000)];
+    texts.Write(cached, pitch);
+    StringTarget one;
+    ReportSink sink(one, 64);
+    WritePitch(sink, pitch);
+    sink.Flush();
+    expected += one.text;
+    ends.push_back(expected.size());
+  }
+  cached.Flush();
+  ASSERT_EQ(cachedTarget.text.size(), expected.size());
+  for (std::size_t i = 0, begin = 0; i < ends.size(); begin = ends[i++]) {
+    ASSERT_EQ(cachedTarget.text.substr(begin, ends[i] - begin), expected.substr(begin, ends[i] - begin)) << "pitch " << i;
+  }
+}
+
+// Equal where the register model's readers look: latches, keys and pitches.
+bool SameRules(const ChipState& a, const ChipState& b) {
+  if (a.Latch != b.Latch || a.KeyHeld != b.KeyHeld || a.RhythmHeld != b.RhythmHeld) return false;
+  for (std::size_t i = 0; i < a.ChannelPitch.size(); ++i) {
+    const tavrin::Pitch& x = a.ChannelPitch[i];
+    const tavrin::Pitch& y = b.ChannelPitch[i];
+    if (x.rule != y.rule || x.frequency.numerator != y.frequency.numerator ||
+        x.frequency.denominator != y.frequency.denominator || x.clock != y.clock ||
+        std::bit_cast<std::uint64_t>(x.semitones) != std::bit_cast<std::uint64_t>(y.semitones)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The model hands a family's Apply only the registers of its set: a write to any other must change
+// nothing Apply keeps, from any state (here: after a few thousand random writes), for every value.
+TEST(ApplyRegisters, OthersChangeNothingApplyKeeps) {
+  int checked = 0;
+  for (std::uint32_t type = 0; type < 32; ++type) {
+    const ChipFamily* family = FamilyOf(type);
+    if (family == nullptr || family->applyRegisters == nullptr) continue;
+    const DeviceInfo info{type, 3993600, 0, 0, 0};
+    // Several states, so a latch that one of them happens to hold at the written value still moves in another.
+    for (std::uint32_t seed = 0; seed < 8; ++seed) {
+      std::mt19937 rng(type * 8 + seed);
+      ChipState base;
+      for (int i = 0; i < 4000; ++i) {
+        const int port = static_cast<int>(rng() % 2);
+        const int bank = family->Bank(type, port);
+        if (bank < 0) continue;
+        const auto reg = static_cast<unsigned>(rng() % 256);
+        const auto value = static_cast<unsigned>(rng() % 256);
+        base.Registers[static_cast<std::size_t>(bank)][reg] = static_cast<std::uint8_t>(value);
+        WriteEffect effect;
+        family->Apply(base, info, port, reg, value, effect);
+      }
+      for (int port = 0; port < 2; ++port) {
+        const int bank = family->Bank(type, port);
+        if (bank < 0) continue;
+        for (unsigned reg = 0; reg < 256; ++reg) {
+          if (family->applyRegisters->Has(port, reg)) continue;
+          for (const unsigned value : {0x00u, 0xFFu, 0x0Fu, 0xF0u, 0x5Au, 0xA5u, 0x80u, 0x01u}) {
+            ChipState after = base;
+            after.Registers[static_cast<std::size_t>(bank)][reg] = static_cast<std::uint8_t>(value);
+            WriteEffect effect;
+            family->Apply(after, info, port, reg, value, effect);
+            EXPECT_TRUE(SameRules(after, base) && effect.pitchSlot < 0 && effect.keyedOn == 0)
+                << family->name << " type " << type << " port " << port << " $" << std::hex << reg << "=$" << value;
+            ++checked;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(checked, 0);
 }
 
 }  // namespace
