@@ -2,10 +2,9 @@
 #include "chips/pitch.h"
 
 #include <array>
-#include <bit>
 #include <charconv>  // std::to_chars
 #include <cmath>
-#include <cstdlib>  // std::labs
+#include <cstdlib>  // std::abs
 #include <cstring>
 #include <string_view>
 
@@ -27,34 +26,54 @@ constexpr std::uint64_t Hundredths(const Frequency& f) {
 struct NearestNote {
   bool named = false;
   int key = 0;
-  long cents = 0;
+  int cents = 0;
 };
 
 NearestNote Nearest(double key) {
   const double nearest = std::floor(key + 0.5);
   if (!(nearest >= 0.0 && nearest <= 127.0)) return {};
-  return {true, static_cast<int>(nearest), std::lround(100.0 * (key - nearest))};
+  // |cents| <= 50: the part cut off by truncation is exact, so the half is seen exactly.
+  const double cents = 100.0 * (key - nearest);
+  int whole = static_cast<int>(cents);
+  const double rest = cents - whole;
+  if (rest >= 0.5) ++whole;
+  if (rest <= -0.5) --whole;
+  return {true, static_cast<int>(nearest), whole};
 }
 
-constexpr std::array<std::string_view, 12> kNoteNames = {"C", "C#", "D", "D#", "E", "F",
-                                                         "F#", "G", "G#", "A", "A#", "B"};
+// "C-1" to "G9": MIDI keys in scientific pitch notation.
+constexpr std::array<std::array<char, 4>, 128> kKeyNames = [] {
+  constexpr std::array<std::string_view, 12> names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+  std::array<std::array<char, 4>, 128> table{};
+  for (int key = 0; key < 128; ++key) {
+    auto& text = table[static_cast<std::size_t>(key)];
+    std::size_t n = 0;
+    for (const char c : names[static_cast<std::size_t>(key % 12)]) text[n++] = c;
+    const int octave = key / 12 - 1;
+    if (octave < 0) text[n++] = '-';
+    text[n] = static_cast<char>('0' + (octave < 0 ? -octave : octave));
+  }
+  return table;
+}();
 
-// " => C4-1c 261.52Hz": the note in scientific pitch notation ("---" without a name) and the hundredths
-// of a hertz. The common case (a named note, whole hertz that %d holds) is one Print: a note follows
-// every pitch write of --notes.
+std::string_view KeyName(int key) {
+  const auto& text = kKeyNames[static_cast<std::size_t>(key)];
+  return {text.data(), text[3] != 0 ? 4u : text[2] != 0 ? 3u : 2u};
+}
+
+// " => C4-1c 261.52Hz": the note ("---" without a name) and the hundredths of a hertz. The common case
+// (a named note, whole hertz that %d holds) is one Print.
 void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
   const NearestNote note = Nearest(key);
   const std::uint64_t whole = hundredths / 100;
   const auto fraction = static_cast<int>(hundredths % 100);
   if (note.named && whole <= 0x7FFFFFFFu) {
-    out.Print<" => %s%d%c%dc %d.%02dHz">(kNoteNames[static_cast<std::size_t>(note.key % 12)], note.key / 12 - 1,
-                                         note.cents < 0 ? '-' : '+', std::labs(note.cents),
-                                         static_cast<std::int32_t>(whole), fraction);
+    out.Print<" => %s%c%dc %d.%02dHz">(KeyName(note.key), note.cents < 0 ? '-' : '+', std::abs(note.cents),
+                                       static_cast<std::int32_t>(whole), fraction);
     return;
   }
   if (note.named) {
-    out.Print<" => %s%d%c%dc">(kNoteNames[static_cast<std::size_t>(note.key % 12)], note.key / 12 - 1,
-                               note.cents < 0 ? '-' : '+', std::labs(note.cents));
+    out.Print<" => %s%c%dc">(KeyName(note.key), note.cents < 0 ? '-' : '+', std::abs(note.cents));
   } else {
     out.Print<" => ---">();
   }
@@ -109,31 +128,18 @@ void WritePitch(ReportSink& out, const Pitch& pitch) {
 PitchTexts::PitchTexts() = default;
 PitchTexts::~PitchTexts() = default;
 
-void PitchTexts::Write(ReportSink& out, const Pitch& pitch) {
-  const bool opm = pitch.rule == Pitch::Rule::Opm;
-  const std::uint64_t a = opm ? std::bit_cast<std::uint64_t>(pitch.semitones) : pitch.frequency.numerator;
-  const std::uint64_t b = opm ? static_cast<std::uint32_t>(pitch.clock) : pitch.frequency.denominator;
-  if (!entries_) entries_ = std::make_unique<Entry[]>(2 * kSets);
-  const std::uint64_t hash = (a * 0x9E3779B97F4A7C15u) ^ (b * 0xC2B2AE3D27D4EB4Fu) ^ static_cast<std::uint64_t>(pitch.rule);
-  Entry* const set = &entries_[2 * ((hash >> 40) % kSets)];
-  const auto matches = [&](const Entry& e) { return e.size != 0 && e.a == a && e.b == b && e.rule == pitch.rule; };
-  Entry* found = nullptr;
-  if (matches(set[0])) {
-    found = &set[0];
-  } else if (matches(set[1])) {
+void PitchTexts::MakeEntries() { entries_ = std::make_unique<Entry[]>(2 * kSets); }
+
+void PitchTexts::WriteOther(ReportSink& out, const Pitch& pitch, const Key& key, Entry* set) {
+  const Entry& other = set[1];
+  if (other.size != 0 && other.a == key.a && other.b == key.b && other.rule == key.rule) {
     std::swap(set[0], set[1]);
-    found = &set[0];
-  }
-  if (found == nullptr) {
-    set[1] = set[0];
-    set[0] = Entry{a, b, pitch.rule, 0, {}};
-    Make(out, pitch, set[0]);
+    Copy(out, set[0]);
     return;
   }
-  out.AppendWith(kTextRoom, [found](char* to) {
-    std::memcpy(to, found->text, kTextRoom);
-    return to + found->size;
-  });
+  set[1] = set[0];
+  set[0] = Entry{{}, key.rule, 0, key.a, key.b};
+  Make(out, pitch, set[0]);
 }
 
 void PitchTexts::Make(ReportSink& out, const Pitch& pitch, Entry& entry) {

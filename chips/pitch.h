@@ -1,7 +1,10 @@
 // Pitch as the chips set it (exact fractions where the rule allows), and its text: note name and hertz.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "core/report_sink.h"
@@ -61,21 +64,60 @@ class PitchTexts {
   PitchTexts& operator=(const PitchTexts&) = delete;
   ~PitchTexts();
 
-  void Write(ReportSink& out, const Pitch& pitch);
+  void Write(ReportSink& out, const Pitch& pitch) {
+    const Key key = KeyOf(pitch);
+    Entry* const set = SetOf(key);
+    if (set[0].size != 0 && set[0].a == key.a && set[0].b == key.b && set[0].rule == key.rule) {
+      Copy(out, set[0]);
+      return;
+    }
+    WriteOther(out, pitch, key, set);
+  }
 
  private:
+  struct Key {
+    std::uint64_t a;  // the frequency's numerator, or the OPM's semitones as bits
+    std::uint64_t b;  // its denominator, or the OPM's clock
+    Pitch::Rule rule;
+  };
+  static Key KeyOf(const Pitch& pitch) {
+    if (pitch.rule == Pitch::Rule::Opm) {
+      return {std::bit_cast<std::uint64_t>(pitch.semitones), static_cast<std::uint32_t>(pitch.clock), pitch.rule};
+    }
+    return {pitch.frequency.numerator, pitch.frequency.denominator, pitch.rule};
+  }
+
   static constexpr std::size_t kTextRoom = 46;  // " => C#-1+50c 2147483647.99Hz" and all shorter
+  // The text first: a hit copies the entry's first 48 bytes whole (three 16-byte moves) and keeps `size`
+  // of them.
   struct Entry {
-    std::uint64_t a = 0;  // the frequency's numerator, or the OPM's semitones as bits
-    std::uint64_t b = 0;  // its denominator, or the OPM's clock
+    char text[kTextRoom];
     Pitch::Rule rule = Pitch::Rule::None;
     std::uint8_t size = 0;  // 0: empty
-    char text[kTextRoom];
+    std::uint64_t a = 0;    // as in Key
+    std::uint64_t b = 0;
   };
+  static constexpr std::size_t kCopy = 48;
+  static_assert(offsetof(Entry, a) == kCopy && sizeof(Entry) == 64);
+  static void Copy(ReportSink& out, const Entry& entry) {
+    out.AppendWith(kCopy, [&entry](char* to) {
+      std::memcpy(to, &entry, kCopy);
+      return to + entry.size;
+    });
+  }
   static constexpr std::size_t kSets = 8192;
 
+  Entry* SetOf(const Key& key) {
+    if (!entries_) MakeEntries();
+    const std::uint64_t hash = (key.a * 0x9E3779B97F4A7C15u) ^ (key.b * 0xC2B2AE3D27D4EB4Fu) ^
+                               static_cast<std::uint64_t>(key.rule);
+    return &entries_[2 * ((hash >> 40) % kSets)];
+  }
+  [[gnu::noinline]] void MakeEntries();
+  // The pitch is not the set's latest: the other way holds it, or it is worked out.
+  [[gnu::noinline]] static void WriteOther(ReportSink& out, const Pitch& pitch, const Key& key, Entry* set);
   // Works the text out into `out` and keeps it in `entry` when it fits.
-  [[gnu::noinline]] static void Make(ReportSink& out, const Pitch& pitch, Entry& entry);
+  static void Make(ReportSink& out, const Pitch& pitch, Entry& entry);
 
   std::unique_ptr<Entry[]> entries_;  // [set][way], way 0 the more recent
 };

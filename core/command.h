@@ -72,7 +72,7 @@ class CommandSource {
  public:
   virtual ~CommandSource() = default;
 
-  // The next command, or false when the stream is over.
+  // The next command, or false when the stream is over; `cmd` then still holds the last command.
   virtual bool Next(Command& cmd) = 0;
 
   // Copies up to `size` operand bytes of `cmd` (the last command Next gave), starting at operand byte

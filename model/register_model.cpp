@@ -43,11 +43,6 @@ RegisterModel::RegisterModel(const DeviceTable& devices) {
   }
 }
 
-void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect, PitchTexts& texts) {
-  if (effect.pitchSlot < 0) return;
-  texts.Write(out, model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)]);
-}
-
 DetailDecoder* AnnotatorSet::For(const ChipFamily* family) {
   if (family == nullptr) return nullptr;
   for (auto& [known, annotator] : made_) {

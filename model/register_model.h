@@ -67,7 +67,11 @@ class RegisterModel {
 
 // The text --notes appends after a write that set a pitch: " => C4-1c 261.52Hz"; nothing otherwise.
 // `texts` keeps the texts of one conversion.
-void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect, PitchTexts& texts);
+inline void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect,
+                      PitchTexts& texts) {
+  if (effect.pitchSlot < 0) return;
+  texts.Write(out, model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)]);
+}
 
 // The annotators of one conversion, one per family, made with zero shadow state on first use.
 class AnnotatorSet {

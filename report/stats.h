@@ -30,7 +30,16 @@ class DumpStats final : public ReportSection {
   // Count itself (inline, for every command of a --stats report); Observe is the same for callers
   // that hold a ReportSection.
   void Count(const Command& cmd, bool shown, const WriteEffect& effect);
-  void Observe(const WalkStep& step) override { Count(step.cmd, step.shown, step.effect); }
+  // The last command of the stream, once it is over (the walk keeps it; not called for a stream
+  // without commands).
+  void Last(const Command& cmd) {
+    any_ = true;
+    last_ = LastCommand{cmd.offset, cmd.kind, CommandLength(cmd)};
+  }
+  void Observe(const WalkStep& step) override {
+    Count(step.cmd, step.shown, step.effect);
+    Last(step.cmd);
+  }
   void Finish(std::int32_t endBound) override;
 
   // How the stream ended.
@@ -125,8 +134,6 @@ class DumpStats final : public ReportSection {
     loopFound_ = true;
     loopTick_ = totalTicks_;
   }
-  any_ = true;
-  last_ = LastCommand{cmd.offset, cmd.kind, CommandLength(cmd)};
   // Commands start at the data offset (never negative) and go up: a negative offset has wrapped, and
   // its sign bit stays in offsetBits_.
   offsetBits_ |= static_cast<std::uint32_t>(cmd.offset);

@@ -33,7 +33,7 @@ class WalkContext {
     if (DetailDecoder* annotator = annotators_[static_cast<std::size_t>(cmd.device)]) {
       annotator->Decode(out, cmd.device, cmd.port, cmd.reg, cmd.value);
     }
-    if (plan.notes && effect.pitchSlot >= 0) WriteNote(out, *model, cmd.device, effect, noteTexts_);
+    if (effect.pitchSlot >= 0 && plan.notes) WriteNote(out, *model, cmd.device, effect, noteTexts_);
   }
 
   // A write whose line is not shown still moves the annotators' shadow state, so the lines that are
@@ -111,7 +111,9 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
   }
   const bool anyObservers = !observers.empty();
   bool anyShown = false;
+  bool anyCommand = false;
   while (source.Next(cmd)) {
+    anyCommand = true;
     bool shown = true;
     if constexpr (Selective) {
       if (!ctx.wholeStream && window.Passed(ticksBefore, cmd.offset)) break;
@@ -123,7 +125,8 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
         for (ReportSection* section : beforeApply) section->BeforeApply(cmd, ticksBefore);
       }
     }
-    if (model != nullptr && cmd.kind == CommandKind::Write) {
+    // Notes and statistics always keep a model; only a walk of any sections may have none.
+    if ((!kAny || model != nullptr) && cmd.kind == CommandKind::Write) {
       effect = model->Apply(cmd.device, cmd.port, cmd.reg, cmd.value);
     }
     if constexpr (kSections == Sections::StatsOnly) {
@@ -146,6 +149,8 @@ void WalkSteps(Source& source, WalkContext& ctx, const DumpWindow& window, Write
     }
   }
   ctx.anyShown = ctx.anyShown || anyShown;
+  // The source leaves the last command in `cmd` (the stats need only how the stream ended).
+  if (stats != nullptr && anyCommand) stats->Last(cmd);
   for (const auto& section : ctx.sections) section->Finish(source.EndBound());
 }
 
