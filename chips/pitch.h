@@ -56,7 +56,9 @@ void WritePitch(ReportSink& out, const Pitch& pitch);
 
 // WritePitch with the texts of the pitches met before kept, for one conversion: a song plays the same
 // few dozen pitches over and over, and working a text out (logarithm, rounding, digits) costs several
-// times what copying it does. Two ways of 8192 sets hold the pitches last met; room is taken on first use.
+// times what copying it does. Two ways of 512 sets (64 KiB) hold the pitches last met, more than a song
+// plays and little enough to stay in the cache: a table of 1 MiB, though it kept more of the random
+// pitches of the benchmark log, made --notes slower there. Room is taken on first use.
 class PitchTexts {
  public:
   PitchTexts();
@@ -105,7 +107,7 @@ class PitchTexts {
       return to + entry.size;
     });
   }
-  static constexpr std::size_t kSets = 8192;
+  static constexpr std::size_t kSets = 512;
 
   Entry* SetOf(const Key& key) {
     if (!entries_) MakeEntries();
