@@ -125,9 +125,6 @@ void WritePitch(ReportSink& out, const Pitch& pitch) {
   PrintPitch(out, kA4Key + 12.0 * std::log2(hertz / kA4Hertz), Hundredths(f));
 }
 
-PitchTexts::PitchTexts() = default;
-PitchTexts::~PitchTexts() = default;
-
 void PitchTexts::MakeEntries() { entries_ = std::make_unique<Entry[]>(2 * kSets); }
 
 void PitchTexts::WriteOther(ReportSink& out, const Pitch& pitch, const Key& key, Entry* set) {

@@ -61,10 +61,9 @@ void WritePitch(ReportSink& out, const Pitch& pitch);
 // pitches of the benchmark log, made --notes slower there. Room is taken on first use.
 class PitchTexts {
  public:
-  PitchTexts();
+  PitchTexts() = default;
   PitchTexts(const PitchTexts&) = delete;
   PitchTexts& operator=(const PitchTexts&) = delete;
-  ~PitchTexts();
 
   void Write(ReportSink& out, const Pitch& pitch) {
     const Key key = KeyOf(pitch);

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <bit>  // std::countr_zero
-#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
