@@ -41,39 +41,71 @@ NearestNote Nearest(double key) {
   return {true, static_cast<int>(nearest), whole};
 }
 
-// "C-1" to "G9": MIDI keys in scientific pitch notation.
-constexpr std::array<std::array<char, 4>, 128> kKeyNames = [] {
+// "C-1" to "G9": MIDI keys in scientific pitch notation, four characters (zeros after a shorter name)
+// and the name's length, so a name is one 4-byte copy.
+struct KeyNameText {
+  std::array<char, 4> text;
+  std::uint8_t size;
+};
+constexpr std::array<KeyNameText, 128> kKeyNames = [] {
   constexpr std::array<std::string_view, 12> names = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
-  std::array<std::array<char, 4>, 128> table{};
+  std::array<KeyNameText, 128> table{};
   for (int key = 0; key < 128; ++key) {
-    auto& text = table[static_cast<std::size_t>(key)];
+    auto& name = table[static_cast<std::size_t>(key)];
     std::size_t n = 0;
-    for (const char c : names[static_cast<std::size_t>(key % 12)]) text[n++] = c;
+    for (const char c : names[static_cast<std::size_t>(key % 12)]) name.text[n++] = c;
     const int octave = key / 12 - 1;
-    if (octave < 0) text[n++] = '-';
-    text[n] = static_cast<char>('0' + (octave < 0 ? -octave : octave));
+    if (octave < 0) name.text[n++] = '-';
+    name.text[n++] = static_cast<char>('0' + (octave < 0 ? -octave : octave));
+    name.size = static_cast<std::uint8_t>(n);
   }
   return table;
 }();
 
-std::string_view KeyName(int key) {
-  const auto& text = kKeyNames[static_cast<std::size_t>(key)];
-  return {text.data(), text[3] != 0 ? 4u : text[2] != 0 ? 3u : 2u};
+// The longest text FormatNamedPitch writes: " => C#-1+50c 2147483647.99Hz".
+constexpr std::size_t kNamedPitchBound = 28;
+
+// " => C4-1c 261.52Hz" for a named note and whole hertz that fit 31 bits, written at `to` without the
+// formatter's field machinery (it runs once for every new pitch of --notes); returns the end. Every
+// copy lands inside the final text: later characters overwrite what a short name or one-digit cents
+// wrote past their end.
+char* FormatNamedPitch(char* to, const NearestNote& note, std::uint32_t whole, unsigned fraction) {
+  std::memcpy(to, " => ", 4);
+  const KeyNameText& name = kKeyNames[static_cast<std::size_t>(note.key)];
+  std::memcpy(to + 4, name.text.data(), 4);
+  to += 4 + name.size;
+  const unsigned cents = note.cents < 0 ? 0u - static_cast<unsigned>(note.cents) : static_cast<unsigned>(note.cents);
+  *to = note.cents < 0 ? '-' : '+';
+  // Below 10 the pair's second character alone: "07" + 1 is "7".
+  const unsigned oneDigit = cents < 10 ? 1u : 0u;
+  std::memcpy(to + 1, &format_detail::kDecimalPairs[2 * cents + oneDigit], 2);
+  to += 3 - oneDigit;
+  std::memcpy(to, "c ", 2);
+  to += 2;
+  const std::size_t digits = format_detail::DecimalDigitCount(whole);
+  format_detail::WriteDigitsBefore(to + digits, whole);
+  to += digits;
+  *to = '.';
+  std::memcpy(to + 1, &format_detail::kDecimalPairs[2 * fraction], 2);
+  std::memcpy(to + 3, "Hz", 2);
+  return to + 5;
 }
 
-// " => C4-1c 261.52Hz": the note ("---" without a name) and the hundredths of a hertz. The common case
-// (a named note, whole hertz that %d holds) is one Print.
+// " => C4-1c 261.52Hz": the note ("---" without a name) and the hundredths of a hertz.
 void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
   const NearestNote note = Nearest(key);
   const std::uint64_t whole = hundredths / 100;
   const auto fraction = static_cast<int>(hundredths % 100);
   if (note.named && whole <= 0x7FFFFFFFu) {
-    out.Print<" => %s%c%dc %d.%02dHz">(KeyName(note.key), note.cents < 0 ? '-' : '+', std::abs(note.cents),
-                                       static_cast<std::int32_t>(whole), fraction);
+    out.AppendWith(kNamedPitchBound, [&](char* to) {
+      return FormatNamedPitch(to, note, static_cast<std::uint32_t>(whole), static_cast<unsigned>(fraction));
+    });
     return;
   }
   if (note.named) {
-    out.Print<" => %s%c%dc">(KeyName(note.key), note.cents < 0 ? '-' : '+', std::abs(note.cents));
+    const KeyNameText& name = kKeyNames[static_cast<std::size_t>(note.key)];
+    out.Print<" => %s%c%dc">(std::string_view(name.text.data(), name.size), note.cents < 0 ? '-' : '+',
+                             std::abs(note.cents));
   } else {
     out.Print<" => ---">();
   }
@@ -90,6 +122,26 @@ void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
 
 void PrintSilence(ReportSink& out) { out.Print<" => --- 0.00Hz">(); }
 
+// The fractional MIDI key of a pitch and its hundredths of a hertz; false for silence.
+bool PitchParts(const Pitch& pitch, double& key, std::uint64_t& hundredths) {
+  if (pitch.rule == Pitch::Rule::Opm) {
+    // The OPM's pitch is exponential in its registers, so the key number is exact (it matters at
+    // 50 cents) and the frequency is rounded from a double.
+    if (!ClockUsable(pitch.clock)) return false;
+    const double clockRatio = pitch.clock / kOpmReferenceClock;
+    const double hertz = kA4Hertz * std::exp2(pitch.semitones / 12.0) * clockRatio;
+    key = kA4Key + pitch.semitones + 12.0 * std::log2(clockRatio);
+    hundredths = static_cast<std::uint64_t>(std::floor(hertz * 100.0 + 0.5));
+    return true;
+  }
+  const Frequency& f = pitch.frequency;
+  if (f.numerator == 0 || f.denominator == 0) return false;
+  const double hertz = static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
+  key = kA4Key + 12.0 * std::log2(hertz / kA4Hertz);
+  hundredths = Hundredths(f);
+  return true;
+}
+
 }  // namespace
 
 double PitchHertz(const Pitch& pitch) {
@@ -103,26 +155,13 @@ double PitchHertz(const Pitch& pitch) {
 }
 
 void WritePitch(ReportSink& out, const Pitch& pitch) {
-  if (pitch.rule == Pitch::Rule::Opm) {
-    // The OPM's pitch is exponential in its registers, so the key number is exact (it matters at
-    // 50 cents) and the frequency is rounded from a double.
-    if (!ClockUsable(pitch.clock)) {
-      PrintSilence(out);
-      return;
-    }
-    const double clockRatio = pitch.clock / kOpmReferenceClock;
-    const double hertz = kA4Hertz * std::exp2(pitch.semitones / 12.0) * clockRatio;
-    PrintPitch(out, kA4Key + pitch.semitones + 12.0 * std::log2(clockRatio),
-               static_cast<std::uint64_t>(std::floor(hertz * 100.0 + 0.5)));
-    return;
-  }
-  const Frequency& f = pitch.frequency;
-  if (f.numerator == 0 || f.denominator == 0) {
+  double key = 0.0;
+  std::uint64_t hundredths = 0;
+  if (!PitchParts(pitch, key, hundredths)) {
     PrintSilence(out);
     return;
   }
-  const double hertz = static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
-  PrintPitch(out, kA4Key + 12.0 * std::log2(hertz / kA4Hertz), Hundredths(f));
+  PrintPitch(out, key, hundredths);
 }
 
 void PitchTexts::MakeEntries() { entries_ = std::make_unique<Entry[]>(2 * kSets); }
@@ -140,6 +179,22 @@ void PitchTexts::WriteOther(ReportSink& out, const Pitch& pitch, const Key& key,
 }
 
 void PitchTexts::Make(ReportSink& out, const Pitch& pitch, Entry& entry) {
+  // A named note with its hertz in 31 bits, nearly every new pitch, is written straight into the entry
+  // and copied out from there.
+  static_assert(kNamedPitchBound <= kTextRoom);
+  double key = 0.0;
+  std::uint64_t hundredths = 0;
+  if (PitchParts(pitch, key, hundredths)) {
+    const NearestNote note = Nearest(key);
+    const std::uint64_t whole = hundredths / 100;
+    if (note.named && whole <= 0x7FFFFFFFu) {
+      const char* end = FormatNamedPitch(entry.text, note, static_cast<std::uint32_t>(whole),
+                                         static_cast<unsigned>(hundredths % 100));
+      entry.size = static_cast<std::uint8_t>(end - entry.text);
+      Copy(out, entry);
+      return;
+    }
+  }
   // The bounds of a text's Prints come to under 80 bytes (the longest: a note, then 20 digits of
   // hertz), so with this much room none of them hands the block on and the text stays readable.
   constexpr std::size_t kHold = 160;

@@ -150,6 +150,16 @@ inline void WriteDigitsBefore(char* end, Unsigned value) {
   }
 }
 
+// Decimal digits of `value`: floor(log10) from the bit length (1233 / 4096 ~ log10(2)), then one
+// comparison to settle it.
+inline std::size_t DecimalDigitCount(std::uint32_t value) {
+  static constexpr std::uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                                100000000, 1000000000};
+  const std::uint32_t atLeastOne = value | 1u;
+  const auto estimate = static_cast<std::size_t>((std::bit_width(atLeastOne) * 1233) >> 12);
+  return estimate + (atLeastOne >= kPowers[estimate] ? 1 : 0);
+}
+
 // Longest text a field can produce, strings aside (they add their own length at run time).
 constexpr std::size_t FieldBound(const Field& f) {
   std::size_t natural = 0;
@@ -299,16 +309,6 @@ class ReportSink {
     return out + width;
   }
 
-  // Decimal digits of `value`: floor(log10) from the bit length (1233 / 4096 ~ log10(2)), then one
-  // comparison to settle it.
-  static std::size_t DecimalDigitCount(std::uint32_t value) {
-    static constexpr std::uint32_t kPowers[10] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                                  100000000, 1000000000};
-    const std::uint32_t atLeastOne = value | 1u;
-    const auto estimate = static_cast<std::size_t>((std::bit_width(atLeastOne) * 1233) >> 12);
-    return estimate + (atLeastOne >= kPowers[estimate] ? 1 : 0);
-  }
-
   template <format_detail::Field f>
   static char* EmitInt(char* out, std::int32_t value) {
     // Zero-padded fields ("%02d", "%03d") nearly always hold a value that fits them exactly.
@@ -320,7 +320,7 @@ class ReportSink {
     }
     // Negate in unsigned arithmetic so INT32_MIN needs no special case.
     std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    const std::size_t count = DecimalDigitCount(magnitude);
+    const std::size_t count = format_detail::DecimalDigitCount(magnitude);
     std::size_t trailing = 0;
     out = PlaceLead<f>(out, value < 0, count, trailing);
     format_detail::WriteDigitsBefore(out + count, magnitude);
