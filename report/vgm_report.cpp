@@ -34,6 +34,20 @@ class VgmTextWriter {
   // Every line but the common write: kept out of the walk's loop.
   [[gnu::noinline]] void OtherLine(const Command& cmd, const WriteEffect& effect, std::span<const std::uint8_t> raw) {
     if (walker_.Info().dacWait) return DacLine(cmd, effect);
+    // A wait of 0x61 (three bytes) or 0x62, 0x63, 0x7n (one), the next most common lines, in one Print:
+    // the texts of Bytes, the wait and the sample time end to end.
+    if (cmd.kind == CommandKind::Wait && !cmd.atLoop && (raw.size() == 3 || raw.size() == 1)) {
+      const SampleTime t = SplitSampleTime(static_cast<std::uint32_t>(cmd.tickCount));
+      if (raw.size() == 3) {
+        out_.Print<"%08x : %02x %02x %02x \t[ WAIT %d (%d) ]\t%02d:%02d:%02d.%03d\r\n">(
+            cmd.offset, raw[0], raw[1], raw[2], cmd.ticks, cmd.tickCount, t.hours, t.minutes, t.seconds,
+            t.milliseconds);
+      } else {
+        out_.Print<"%08x : %02x \t\t[ WAIT %d (%d) ]\t%02d:%02d:%02d.%03d\r\n">(
+            cmd.offset, raw[0], cmd.ticks, cmd.tickCount, t.hours, t.minutes, t.seconds, t.milliseconds);
+      }
+      return;
+    }
     Bytes(cmd, raw);
     switch (cmd.kind) {
       case CommandKind::Wait:

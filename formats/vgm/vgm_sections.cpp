@@ -22,9 +22,8 @@ void PrintVersion(ReportSink& out, std::uint32_t bcd) {
 // Every wait line prints one, so the general tick-time rule is not asked: the milliseconds of a 32-bit
 // sample count stay below 2^27, and the fields come from unsigned division by constants.
 void WriteSampleTime(ReportSink& out, std::uint32_t samples) {
-  const auto ms = static_cast<std::uint32_t>(std::uint64_t{samples} * 1000u / kVgmSampleRate);
-  out.Print<"%02d:%02d:%02d.%03d">(static_cast<int>(ms / 3600000u), static_cast<int>(ms / 60000u % 60u),
-                                   static_cast<int>(ms / 1000u % 60u), static_cast<int>(ms % 1000u));
+  const SampleTime t = SplitSampleTime(samples);
+  out.Print<"%02d:%02d:%02d.%03d">(t.hours, t.minutes, t.seconds, t.milliseconds);
 }
 
 Gd3Tag ReadGd3Tag(ByteReader& in, const VgmInfo& info) {

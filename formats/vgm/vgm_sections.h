@@ -45,7 +45,19 @@ void WriteVgmDeviceList(ReportSink& out, const VgmInfo& info);
 // The text of a line no annotator writes: data blocks, streams, seeks, undecoded chips, unknown bytes.
 void WriteVgmOtherText(ReportSink& out, const Command& cmd, const VgmCommandInfo& info);
 
-// A count of samples at 44,100 per second as hh:mm:ss.mmm.
+// A count of samples at 44,100 per second as hh:mm:ss.mmm, and its four fields for a caller that prints
+// them within a longer line.
+struct SampleTime {
+  int hours = 0;
+  int minutes = 0;
+  int seconds = 0;
+  int milliseconds = 0;
+};
+inline SampleTime SplitSampleTime(std::uint32_t samples) {
+  const auto ms = static_cast<std::uint32_t>(std::uint64_t{samples} * 1000u / kVgmSampleRate);
+  return {static_cast<int>(ms / 3600000u), static_cast<int>(ms / 60000u % 60u), static_cast<int>(ms / 1000u % 60u),
+          static_cast<int>(ms % 1000u)};
+}
 void WriteSampleTime(ReportSink& out, std::uint32_t samples);
 
 // The name of a chip in the device list and the dump lines: Tavrin's device name where it decodes it.

@@ -66,6 +66,11 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
     target.fast = target.decoded && !target.secondInRegister && device >= 0 && device < kDeviceIndexCount;
   }
   lengths_ = VgmCommandLengths(info.header.version);
+  // The plain waits, where this version knows them: 0x61 nn nn, and 0x62, 0x63, 0x7n alone.
+  for (unsigned c = 0; c < 256; ++c) {
+    const std::uint8_t want = c == 0x61 ? 3 : (c == 0x62 || c == 0x63 || (c & 0xF0u) == 0x70) ? 1 : 0;
+    if (want != 0 && lengths_[c] == want) targets_[c].wait = want;
+  }
   const int ym2612 = VgmDeviceOf(info, VgmKindIndex("YM2612"), false);
   if (ym2612 >= 0 && ym2612 < kDeviceIndexCount) dacDevice_ = ym2612;
 
@@ -74,55 +79,6 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
   } else {
     in_.Seek(position_);
   }
-}
-
-bool VgmWalker::Next(Command& cmd) {
-  if (dacWaitPending_) return DacWait(cmd);
-  if (!running_ || position_ >= endBound_) return false;
-  const int h = in_.Next();
-  if (h < 0) {
-    running_ = false;
-    return false;
-  }
-  // The other fields are read only with these set.
-  info_.other = VgmOther::None;
-  info_.dacWait = false;
-  raw_[0] = static_cast<std::uint8_t>(h);
-  const WriteTarget& target = targets_[static_cast<std::size_t>(h)];
-  if (target.fast) {
-    // Most commands: a write to a decoded chip whose device the first byte names. Every field is set
-    // here, so the command is not cleared first.
-    const int a = in_.Next();
-    const int b = target.single || a < 0 ? a : in_.Next();
-    if (b >= 0) {
-      const auto length = static_cast<std::uint8_t>(target.single ? 2 : 3);
-      raw_[1] = static_cast<std::uint8_t>(a);
-      raw_[2] = static_cast<std::uint8_t>(b);
-      rawLength_ = length;
-      cmd.offset = static_cast<std::int32_t>(position_);
-      cmd.command = static_cast<std::uint8_t>(h);
-      cmd.kind = CommandKind::Write;
-      cmd.device = target.device[target.second ? 1 : 0];
-      cmd.port = target.port;
-      cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(a);
-      cmd.value = static_cast<std::uint8_t>(b);
-      cmd.ticks = 0;
-      cmd.tickCount = static_cast<std::int32_t>(samples_);
-      cmd.elapsed = cmd.tickCount;
-      cmd.countBytes = nullptr;
-      cmd.countLength = 0;
-      cmd.countHeld = 0;
-      cmd.writeLength = length;
-      cmd.hasDevice = true;
-      cmd.atLoop = position_ == loopOffset_;  // the data never start at 0, where no loop points
-      position_ += length;
-      return true;
-    }
-    // The file ends inside the write: what it holds of it, as the other commands cut show it.
-    rawLength_ = 1;
-    if (a >= 0) raw_[rawLength_++] = static_cast<std::uint8_t>(a);
-  }
-  return NextOther(cmd, target.fast);
 }
 
 // Every command but the common write, and a write the file ends inside (its bytes are read).

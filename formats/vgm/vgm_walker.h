@@ -49,7 +49,57 @@ class VgmWalker final : public CommandSource {
  public:
   VgmWalker(ByteReader& in, const VgmInfo& info);
 
-  bool Next(Command& cmd) override;
+  // The next command, or false when the walk is over. Inline: it runs once per command, and a
+  // report's walk (a template over its source) takes the common write in whole.
+  bool Next(Command& cmd) override {
+    if (dacWaitPending_) return DacWait(cmd);
+    if (!running_ || position_ >= endBound_) return false;
+    const int h = in_.Next();
+    if (h < 0) {
+      running_ = false;
+      return false;
+    }
+    // The other fields are read only with these set.
+    info_.other = VgmOther::None;
+    info_.dacWait = false;
+    const WriteTarget& target = targets_[static_cast<std::size_t>(h)];
+    if (target.wait != 0) return NextWait(cmd, h, target.wait);
+    raw_[0] = static_cast<std::uint8_t>(h);
+    if (target.fast) {
+      // Most commands: a write to a decoded chip whose device the first byte names. Every field is set
+      // here, so the command is not cleared first.
+      const int a = in_.Next();
+      const int b = target.single || a < 0 ? a : in_.Next();
+      if (b >= 0) {
+        const auto length = static_cast<std::uint8_t>(target.single ? 2 : 3);
+        raw_[1] = static_cast<std::uint8_t>(a);
+        raw_[2] = static_cast<std::uint8_t>(b);
+        rawLength_ = length;
+        cmd.offset = static_cast<std::int32_t>(position_);
+        cmd.command = static_cast<std::uint8_t>(h);
+        cmd.kind = CommandKind::Write;
+        cmd.device = target.device[target.second ? 1 : 0];
+        cmd.port = target.port;
+        cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(a);
+        cmd.value = static_cast<std::uint8_t>(b);
+        cmd.ticks = 0;
+        cmd.tickCount = static_cast<std::int32_t>(samples_);
+        cmd.elapsed = cmd.tickCount;
+        cmd.countBytes = nullptr;
+        cmd.countLength = 0;
+        cmd.countHeld = 0;
+        cmd.writeLength = length;
+        cmd.hasDevice = true;
+        cmd.atLoop = position_ == loopOffset_;  // the data never start at 0, where no loop points
+        position_ += length;
+        return true;
+      }
+      // The file ends inside the write: what it holds of it, as the other commands cut show it.
+      rawLength_ = 1;
+      if (a >= 0) raw_[rawLength_++] = static_cast<std::uint8_t>(a);
+    }
+    return NextOther(cmd, target.fast);
+  }
 
   // Operand bytes are all held (a command is at most 12 bytes): nothing to read again.
   std::size_t CountBytesAt(const Command& cmd, std::uint64_t from, std::uint8_t* dest, std::size_t size) override;
@@ -73,12 +123,48 @@ class VgmWalker final : public CommandSource {
     bool decoded = false;           // a chip Tavrin decodes
     std::array<std::int16_t, 2> device{-1, -1};  // of the first and the second chip; -1 without a clock
     bool fast = false;  // decoded, and the command alone names the device
+    std::uint8_t wait = 0;  // a plain wait of this many bytes (0x61: 3; 0x62, 0x63, 0x7n: 1); 0 for none
   };
+
+  // A plain wait, whole; a 0x61 the file ends inside goes on as a cut command.
+  bool NextWait(Command& cmd, int h, std::uint8_t length) {
+    raw_[0] = static_cast<std::uint8_t>(h);
+    std::uint32_t samples = 0;
+    if (length == 3) {
+      const int a = in_.Next();
+      const int b = a < 0 ? a : in_.Next();
+      if (b < 0) {
+        rawLength_ = 1;
+        if (a >= 0) raw_[rawLength_++] = static_cast<std::uint8_t>(a);
+        return NextOther(cmd, true);
+      }
+      raw_[1] = static_cast<std::uint8_t>(a);
+      raw_[2] = static_cast<std::uint8_t>(b);
+      samples = static_cast<std::uint32_t>(a | b << 8);
+    } else {
+      samples = h == 0x62 ? wait62_ : h == 0x63 ? wait63_ : (static_cast<std::uint32_t>(h) & 0x0Fu) + 1;
+    }
+    cmd = Command{};
+    cmd.offset = static_cast<std::int32_t>(position_);
+    cmd.command = static_cast<std::uint8_t>(h);
+    cmd.atLoop = position_ == loopOffset_;
+    cmd.kind = CommandKind::Wait;
+    cmd.ticks = static_cast<std::int32_t>(samples);
+    cmd.countBytes = raw_.data() + 1;
+    cmd.countLength = length - 1u;
+    cmd.countHeld = length - 1u;
+    samples_ += samples;
+    cmd.tickCount = static_cast<std::int32_t>(samples_);
+    cmd.elapsed = cmd.tickCount;
+    rawLength_ = length;
+    position_ += length;
+    return true;
+  }
 
   [[gnu::noinline]] bool NextOther(Command& cmd, bool bytesRead);
   void Classify(Command& cmd);
   void Dac(Command& cmd);
-  bool DacWait(Command& cmd);
+  [[gnu::noinline]] bool DacWait(Command& cmd);
   void SkipDataBlock(Command& cmd, std::uint64_t& advance);
 
   ByteReader& in_;

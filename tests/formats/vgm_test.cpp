@@ -489,8 +489,15 @@ TEST(VgmTest, DeviceFilterKeepsTheLinesOfItsChip) {
 
 TEST(VgmTest, JsonCarriesTheFileBytes) {
   VgmBuilder b = DualChips();
-  b.Command({0x50, 0x9F}).Command({0x94, 0x00}).End();
+  // The waits carry their bytes too, and a 0x62 after 0x64 waits what 0x64 set.
+  b.Command({0x50, 0x9F}).Command({0x94, 0x00}).Command({0x61, 0x10, 0x27}).Command({0x64, 0x62, 0x10, 0x00});
+  b.Command({0x62}).Command({0x7F}).End();
   const std::string json = Convert(b.Build(), {.format = ReportFormat::JsonLines});
+  for (const char* wait : {"\"bytes\":\"611027\",\"kind\":\"wait\",\"wait\":10000,\"ticks\":10000,",
+                           "\"bytes\":\"62\",\"kind\":\"wait\",\"wait\":16,\"ticks\":10016,",
+                           "\"bytes\":\"7f\",\"kind\":\"wait\",\"wait\":16,\"ticks\":10032,"}) {
+    EXPECT_NE(json.find(wait), std::string::npos) << wait << "\n" << json;
+  }
   EXPECT_NE(json.find("\"bytes\":\"509f\",\"kind\":\"write\",\"device\":0,\"port\":0,\"register\":0,\"value\":159"),
             std::string::npos)
       << json;
