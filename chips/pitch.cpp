@@ -179,30 +179,16 @@ void PitchTexts::WriteOther(ReportSink& out, const Pitch& pitch, const Key& key,
 }
 
 void PitchTexts::Make(ReportSink& out, const Pitch& pitch, Entry& entry) {
-  // A named note with its hertz in 31 bits, nearly every new pitch, is written straight into the entry
-  // and copied out from there.
-  static_assert(kNamedPitchBound <= kTextRoom);
-  double key = 0.0;
-  std::uint64_t hundredths = 0;
-  if (PitchParts(pitch, key, hundredths)) {
-    const NearestNote note = Nearest(key);
-    const std::uint64_t whole = hundredths / 100;
-    if (note.named && whole <= 0x7FFFFFFFu) {
-      const char* end = FormatNamedPitch(entry.text, note, static_cast<std::uint32_t>(whole),
-                                         static_cast<unsigned>(hundredths % 100));
-      entry.size = static_cast<std::uint8_t>(end - entry.text);
-      Copy(out, entry);
-      return;
-    }
-  }
   // The bounds of a text's Prints come to under 80 bytes (the longest: a note, then 20 digits of
-  // hertz), so with this much room none of them hands the block on and the text stays readable.
+  // hertz), so with this much room none of them hands the block on and the text stays readable; the
+  // room also lets the entry take a whole kTextRoom bytes in one fixed-size copy.
   constexpr std::size_t kHold = 160;
+  static_assert(kTextRoom <= kHold);
   const char* mark = out.Hold(kHold);
   WritePitch(out, pitch);
   const std::string_view text = out.Since(mark);
   if (text.size() <= kTextRoom) {
-    std::memcpy(entry.text, text.data(), text.size());
+    std::memcpy(entry.text, mark, kTextRoom);
     entry.size = static_cast<std::uint8_t>(text.size());
   }
 }

@@ -66,11 +66,11 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
     target.fast = target.decoded && !target.secondInRegister && device >= 0 && device < kDeviceIndexCount;
   }
   lengths_ = VgmCommandLengths(info.header.version);
-  // The plain waits, where this version knows them: 0x61 nn nn, and 0x62, 0x63, 0x7n alone.
-  for (unsigned c = 0; c < 256; ++c) {
-    const std::uint8_t want = c == 0x61 ? 3 : (c == 0x62 || c == 0x63 || (c & 0xF0u) == 0x70) ? 1 : 0;
-    if (want != 0 && lengths_[c] == want) targets_[c].wait = want;
-  }
+  // The plain waits, read whole in Next: 0x61 nn nn, and 0x62, 0x63, 0x7n alone.
+  targets_[0x61].wait = 3;
+  targets_[0x62].wait = 1;
+  targets_[0x63].wait = 1;
+  for (unsigned c = 0x70; c <= 0x7F; ++c) targets_[c].wait = 1;
   const int ym2612 = VgmDeviceOf(info, VgmKindIndex("YM2612"), false);
   if (ym2612 >= 0 && ym2612 < kDeviceIndexCount) dacDevice_ = ym2612;
 
@@ -224,20 +224,12 @@ void VgmWalker::Classify(Command& cmd) {
     cmd.countHeld = 0;
     return;
   }
-  const auto wait = [&](std::uint32_t samples) {
-    cmd.kind = CommandKind::Wait;
-    cmd.ticks = static_cast<std::int32_t>(samples);
-    samples_ += samples;
-  };
+  // The plain waits never come here: Next reads them whole (NextWait).
   if (c == 0x66) {
     cmd.kind = CommandKind::End;
     running_ = false;
     return;
   }
-  if (c == 0x61) return wait(static_cast<std::uint32_t>(raw_[1] | raw_[2] << 8));
-  if (c == 0x62) return wait(wait62_);
-  if (c == 0x63) return wait(wait63_);
-  if ((c & 0xF0) == 0x70) return wait((c & 0x0Fu) + 1);
   if ((c & 0xF0) == 0x80) return Dac(cmd);
   cmd.kind = CommandKind::Other;
   if (c == 0x67) {
