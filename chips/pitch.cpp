@@ -2,6 +2,7 @@
 #include "chips/pitch.h"
 
 #include <array>
+#include <bit>
 #include <charconv>  // std::to_chars
 #include <cmath>
 #include <cstdlib>  // std::abs
@@ -30,15 +31,16 @@ struct NearestNote {
 };
 
 NearestNote Nearest(double key) {
-  const double nearest = std::floor(key + 0.5);
-  if (!(nearest >= 0.0 && nearest <= 127.0)) return {};
-  // |cents| <= 50: the part cut off by truncation is exact, so the half is seen exactly.
+  // From 0 up, floor is the truncation.
+  const double up = key + 0.5;
+  if (!(up >= 0.0 && up < 128.0)) return {};
+  const int nearest = static_cast<int>(up);
+  // |cents| <= 50: the part cut off by truncation is exact, so the half is seen exactly. Which way it
+  // rounds changes from one pitch to the next, so it is added, not branched on.
   const double cents = 100.0 * (key - nearest);
-  int whole = static_cast<int>(cents);
+  const int whole = static_cast<int>(cents);
   const double rest = cents - whole;
-  if (rest >= 0.5) ++whole;
-  if (rest <= -0.5) --whole;
-  return {true, static_cast<int>(nearest), whole};
+  return {true, nearest, whole + static_cast<int>(rest >= 0.5) - static_cast<int>(rest <= -0.5)};
 }
 
 // "C-1" to "G9": MIDI keys in scientific pitch notation, four characters (zeros after a shorter name)
@@ -62,28 +64,45 @@ constexpr std::array<KeyNameText, 128> kKeyNames = [] {
   return table;
 }();
 
-// The longest text FormatNamedPitch writes: " => C#-1+50c 2147483647.99Hz".
-constexpr std::size_t kNamedPitchBound = 28;
+// What FormatNamedPitch may write: " => C#-1+50c " (14 characters at most), then 8 bytes of hertz
+// digits, of which six and ".99Hz" may stay.
+constexpr std::size_t kNamedPitchBound = 14 + 6 + 5;
 
-// " => C4-1c 261.52Hz" for a named note and whole hertz that fit 31 bits, written at `to` without the
-// formatter's field machinery (it runs once for every new pitch of --notes); returns the end. Every
-// copy lands inside the final text: later characters overwrite what a short name or one-digit cents
-// wrote past their end.
+// A named note lies below 12.6 kHz (G9 and 50 cents): its whole hertz have six places at most.
+constexpr std::uint64_t kNamedWholeLimit = 1000000;
+
+// " => C4-1c 261.52Hz" for a named note (whole hertz below kNamedWholeLimit), written at `to` without
+// the formatter's field machinery (it runs once for every new pitch of --notes); returns the end.
+// Nothing in it branches on the note or the hertz, which change from one pitch to the next: every copy
+// has a fixed size and lands inside the bound, and later characters overwrite what a short name,
+// one-digit cents or a short number wrote past their end.
 char* FormatNamedPitch(char* to, const NearestNote& note, std::uint32_t whole, unsigned fraction) {
   std::memcpy(to, " => ", 4);
   const KeyNameText& name = kKeyNames[static_cast<std::size_t>(note.key)];
   std::memcpy(to + 4, name.text.data(), 4);
   to += 4 + name.size;
-  const unsigned cents = note.cents < 0 ? 0u - static_cast<unsigned>(note.cents) : static_cast<unsigned>(note.cents);
-  *to = note.cents < 0 ? '-' : '+';
+  // The sign as a mask, all ones below zero; '-' is '+' + 2.
+  const unsigned sign = 0u - static_cast<unsigned>(note.cents < 0);
+  const unsigned cents = (static_cast<unsigned>(note.cents) ^ sign) - sign;
+  *to = static_cast<char>('+' + (sign & 2u));
   // Below 10 the pair's second character alone: "07" + 1 is "7".
   const unsigned oneDigit = cents < 10 ? 1u : 0u;
   std::memcpy(to + 1, &format_detail::kDecimalPairs[2 * cents + oneDigit], 2);
   to += 3 - oneDigit;
   std::memcpy(to, "c ", 2);
   to += 2;
+  // The six places of the whole hertz by pairs into one word, first place in the lowest byte; the
+  // leading zeros shift out, and the word goes out whole.
+  static_assert(std::endian::native == std::endian::little);
+  const auto pair = [](std::uint32_t value) {
+    std::uint16_t two = 0;
+    std::memcpy(&two, &format_detail::kDecimalPairs[2 * value], 2);
+    return std::uint64_t{two};
+  };
   const std::size_t digits = format_detail::DecimalDigitCount(whole);
-  format_detail::WriteDigitsBefore(to + digits, whole);
+  const std::uint64_t places =
+      (pair(whole / 10000) | pair(whole / 100 % 100) << 16 | pair(whole % 100) << 32) >> (8 * (6 - digits));
+  std::memcpy(to, &places, 8);
   to += digits;
   *to = '.';
   std::memcpy(to + 1, &format_detail::kDecimalPairs[2 * fraction], 2);
@@ -91,17 +110,9 @@ char* FormatNamedPitch(char* to, const NearestNote& note, std::uint32_t whole, u
   return to + 5;
 }
 
-// " => C4-1c 261.52Hz": the note ("---" without a name) and the hundredths of a hertz.
-void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
-  const NearestNote note = Nearest(key);
-  const std::uint64_t whole = hundredths / 100;
-  const auto fraction = static_cast<int>(hundredths % 100);
-  if (note.named && whole <= 0x7FFFFFFFu) {
-    out.AppendWith(kNamedPitchBound, [&](char* to) {
-      return FormatNamedPitch(to, note, static_cast<std::uint32_t>(whole), static_cast<unsigned>(fraction));
-    });
-    return;
-  }
+// PrintPitch for a note without a name (or hertz past kNamedWholeLimit, which a named note never has),
+// through the general Prints: kept out of line, so the common case saves no registers for them.
+[[gnu::noinline]] void PrintOtherPitch(ReportSink& out, const NearestNote& note, std::uint64_t whole, int fraction) {
   if (note.named) {
     const KeyNameText& name = kKeyNames[static_cast<std::size_t>(note.key)];
     out.Print<" => %s%c%dc">(std::string_view(name.text.data(), name.size), note.cents < 0 ? '-' : '+',
@@ -120,7 +131,27 @@ void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
   out.Print<" %s.%02dHz">(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)), fraction);
 }
 
+// " => C4-1c 261.52Hz": the note ("---" without a name) and the hundredths of a hertz.
+void PrintPitch(ReportSink& out, double key, std::uint64_t hundredths) {
+  const NearestNote note = Nearest(key);
+  const std::uint64_t whole = hundredths / 100;
+  const auto fraction = static_cast<int>(hundredths % 100);
+  if (!note.named || whole >= kNamedWholeLimit) {
+    PrintOtherPitch(out, note, whole, fraction);
+    return;
+  }
+  out.AppendWith(kNamedPitchBound, [&](char* to) {
+    return FormatNamedPitch(to, note, static_cast<std::uint32_t>(whole), static_cast<unsigned>(fraction));
+  });
+}
+
 void PrintSilence(ReportSink& out) { out.Print<" => --- 0.00Hz">(); }
+
+// Every rule's numerator and denominator stay far below 2^63, where converting is one instruction (an
+// unsigned 64-bit value takes a test and two ways).
+double ToDouble(std::uint64_t value) {
+  return value >> 63 == 0 ? static_cast<double>(static_cast<std::int64_t>(value)) : static_cast<double>(value);
+}
 
 // The fractional MIDI key of a pitch and its hundredths of a hertz; false for silence.
 bool PitchParts(const Pitch& pitch, double& key, std::uint64_t& hundredths) {
@@ -136,7 +167,7 @@ bool PitchParts(const Pitch& pitch, double& key, std::uint64_t& hundredths) {
   }
   const Frequency& f = pitch.frequency;
   if (f.numerator == 0 || f.denominator == 0) return false;
-  const double hertz = static_cast<double>(f.numerator) / static_cast<double>(f.denominator);
+  const double hertz = ToDouble(f.numerator) / ToDouble(f.denominator);
   key = kA4Key + 12.0 * std::log2(hertz / kA4Hertz);
   hundredths = Hundredths(f);
   return true;
@@ -171,11 +202,18 @@ void PitchTexts::WriteOther(ReportSink& out, const Pitch& pitch, const Key& key,
   if (other.size != 0 && other.a == key.a && other.b == key.b && other.rule == key.rule) {
     std::swap(set[0], set[1]);
     Copy(out, set[0]);
+    ++found_;
     return;
   }
   set[1] = set[0];
   set[0] = Entry{{}, key.rule, 0, key.a, key.b};
   Make(out, pitch, set[0]);
+}
+
+void PitchTexts::Review() {
+  if (found_ < kProbe / 8) skip_ = kSkip;
+  probe_ = kProbe;
+  found_ = 0;
 }
 
 void PitchTexts::Make(ReportSink& out, const Pitch& pitch, Entry& entry) {

@@ -59,6 +59,11 @@ void WritePitch(ReportSink& out, const Pitch& pitch);
 // times what copying it does. Two ways of 512 sets (64 KiB) hold the pitches last met, more than a song
 // plays and little enough to stay in the cache: a table of 1 MiB, though it kept more of the random
 // pitches of the benchmark log, made --notes slower there. Room is taken on first use.
+//
+// A log whose pitches seldom come back (a sweep, the random benchmark log) misses nearly every time,
+// and a miss costs the look-up and the keeping besides the working out. So the table watches itself:
+// when fewer than one in eight of a probe of kProbe texts were found, the next kSkip are worked out
+// without it, and then it is tried again.
 class PitchTexts {
  public:
   PitchTexts() = default;
@@ -66,13 +71,20 @@ class PitchTexts {
   PitchTexts& operator=(const PitchTexts&) = delete;
 
   void Write(ReportSink& out, const Pitch& pitch) {
+    if (skip_ != 0) {
+      --skip_;
+      WritePitch(out, pitch);
+      return;
+    }
     const Key key = KeyOf(pitch);
     Entry* const set = SetOf(key);
     if (set[0].size != 0 && set[0].a == key.a && set[0].b == key.b && set[0].rule == key.rule) {
       Copy(out, set[0]);
-      return;
+      ++found_;
+    } else {
+      WriteOther(out, pitch, key, set);
     }
-    WriteOther(out, pitch, key, set);
+    if (--probe_ == 0) Review();
   }
 
  private:
@@ -116,11 +128,18 @@ class PitchTexts {
   }
   [[gnu::noinline]] void MakeEntries();
   // The pitch is not the set's latest: the other way holds it, or it is worked out.
-  [[gnu::noinline]] static void WriteOther(ReportSink& out, const Pitch& pitch, const Key& key, Entry* set);
+  [[gnu::noinline]] void WriteOther(ReportSink& out, const Pitch& pitch, const Key& key, Entry* set);
+  // After a probe: whether the next texts skip the table.
+  [[gnu::noinline]] void Review();
   // Works the text out into `out` and keeps it in `entry` when it fits.
   static void Make(ReportSink& out, const Pitch& pitch, Entry& entry);
 
   std::unique_ptr<Entry[]> entries_;  // [set][way], way 0 the more recent
+  static constexpr std::uint32_t kProbe = 1024;
+  static constexpr std::uint32_t kSkip = 15 * 1024;
+  std::uint32_t probe_ = kProbe;  // texts left in this probe
+  std::uint32_t found_ = 0;       // of them found in the table so far
+  std::uint32_t skip_ = 0;        // texts left to work out without the table
 };
 
 }  // namespace tavrin
