@@ -25,7 +25,8 @@ RegisterModel::RegisterModel(const DeviceTable& devices) {
   // Sized once, so the pointers into it stay put; the last state is the zeros of the other indices.
   states_.resize(known + 1);
   std::size_t next = 0;
-  for (Slot& slot : slots_) {
+  for (std::size_t d = 0; d < slots_.size(); ++d) {
+    Slot& slot = slots_[d];
     if (slot.family == nullptr) {
       slot.state = &states_.back();
       continue;
@@ -36,9 +37,11 @@ RegisterModel::RegisterModel(const DeviceTable& devices) {
       const auto p = static_cast<std::size_t>(port);
       const int bank = slot.family->Bank(slot.info.type, port);
       if (bank < 0) continue;
-      slot.registers[p] = slot.state->Registers[static_cast<std::size_t>(bank)].data();
-      slot.written[p] = slot.state->Written[static_cast<std::size_t>(bank)].data();
-      slot.applies[p] = applies.applies[p].data();
+      Route& route = routes_[2 * d + p];
+      route.registers = slot.state->Registers[static_cast<std::size_t>(bank)].data();
+      route.written = slot.state->Written[static_cast<std::size_t>(bank)].data();
+      route.applies = applies.applies[p].data();
+      route.slot = &slot;
     }
   }
 }

@@ -29,15 +29,16 @@ class RegisterModel {
   WriteEffect Apply(int device, int port, unsigned reg, unsigned value) {
     WriteEffect effect;
     if (device < 0 || device >= kDeviceIndexCount) return effect;
-    const Slot& slot = slots_[static_cast<std::size_t>(device)];
-    const auto p = static_cast<std::size_t>(port & 1);
-    std::uint8_t* const registers = slot.registers[p];
-    if (registers == nullptr) return effect;
+    const Route& route = routes_[2 * static_cast<std::size_t>(device) + static_cast<std::size_t>(port & 1)];
+    if (route.registers == nullptr) return effect;
     reg &= 0xFFu;
     value &= 0xFFu;
-    registers[reg] = static_cast<std::uint8_t>(value);
-    slot.written[p][reg] = true;
-    if (slot.applies[p][reg] != 0) slot.family->Apply(*slot.state, slot.info, port & 1, reg, value, effect);
+    route.registers[reg] = static_cast<std::uint8_t>(value);
+    route.written[reg] = true;
+    if (route.applies[reg] != 0) {
+      const Slot& slot = *route.slot;
+      slot.family->Apply(*slot.state, slot.info, port & 1, reg, value, effect);
+    }
     return effect;
   }
 
@@ -48,18 +49,23 @@ class RegisterModel {
   const ChipState& State(int device) const { return *slots_[static_cast<std::size_t>(device)].state; }
 
  private:
-  // Where each port's writes go, worked out once: a write costs a few stores and one test.
+  // One device index: its family (null for none known), its record and its state.
   struct Slot {
     const ChipFamily* family = nullptr;
     DeviceInfo info;
     ChipState* state = nullptr;  // never null once constructed
-    // Per port: the bank it reaches in `state` (null where nothing answers), its written marks, and
-    // which addresses the family's Apply acts on.
-    std::array<std::uint8_t*, 2> registers{};
-    std::array<bool*, 2> written{};
-    std::array<const std::uint8_t*, 2> applies{};
+  };
+  // Where one port's writes go, worked out once: a write costs a few stores and one test. The bank it
+  // reaches in the device's state (null where nothing answers), its written marks, and which addresses
+  // the family's Apply acts on.
+  struct Route {
+    std::uint8_t* registers = nullptr;
+    bool* written = nullptr;
+    const std::uint8_t* applies = nullptr;
+    const Slot* slot = nullptr;
   };
   std::array<Slot, kDeviceIndexCount> slots_{};
+  std::array<Route, 2 * kDeviceIndexCount> routes_{};  // [2 * device + port]
   // One state per device of a known family, and one of zeros for every other index: a log names a
   // few devices of the 127 indices, and a conversion of a short log should not clear 127 states.
   std::vector<ChipState> states_;
