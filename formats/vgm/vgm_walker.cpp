@@ -63,20 +63,24 @@ VgmWalker::VgmWalker(ByteReader& in, const VgmInfo& info)
   }
   for (WriteTarget& target : targets_) {
     const int device = target.device[target.second ? 1 : 0];
-    target.fast = target.decoded && !target.secondInRegister && device >= 0 && device < kDeviceIndexCount;
+    if (target.decoded && !target.secondInRegister && device >= 0 && device < kDeviceIndexCount) {
+      target.route = target.single ? Route::Write1 : Route::Write2;
+      target.routeDevice = static_cast<std::int16_t>(device);
+    }
   }
   lengths_ = VgmCommandLengths(info.header.version);
   // The plain waits, read whole in Next: 0x61 nn nn, and 0x62, 0x63, 0x7n alone.
-  targets_[0x61].wait = 3;
-  targets_[0x62].wait = 1;
-  targets_[0x63].wait = 1;
-  for (unsigned c = 0x70; c <= 0x7F; ++c) targets_[c].wait = 1;
+  targets_[0x61].route = Route::Wait3;
+  targets_[0x62].route = Route::Wait1;
+  targets_[0x63].route = Route::Wait1;
+  for (unsigned c = 0x70; c <= 0x7F; ++c) targets_[c].route = Route::Wait1;
   const int ym2612 = VgmDeviceOf(info, VgmKindIndex("YM2612"), false);
   if (ym2612 >= 0 && ym2612 < kDeviceIndexCount) dacDevice_ = ym2612;
 
   if (info.header.dataOffset >= 0x80000000u) {
-    running_ = false;
+    Stop();
   } else {
+    limit_ = endBound_;
     in_.Seek(position_);
   }
 }
@@ -103,14 +107,14 @@ bool VgmWalker::NextOther(Command& cmd, bool bytesRead) {
     // No length: nothing after this byte can be placed.
     cmd.kind = CommandKind::Other;
     info_.other = VgmOther::Unknown;
-    running_ = false;
+    Stop();
   } else {
     cmd.countBytes = raw_.data() + 1;
     cmd.countLength = rawLength_ - 1;
     cmd.countHeld = rawLength_ - 1;
     if (rawLength_ < length) {
       cmd.kind = CommandKind::Cut;
-      running_ = false;
+      Stop();
     } else {
       Classify(cmd);
     }
@@ -124,9 +128,15 @@ bool VgmWalker::NextOther(Command& cmd, bool bytesRead) {
   return true;
 }
 
+bool VgmWalker::NextAtLimit(Command& cmd) {
+  if (dacWaitPending_) return DacWait(cmd);
+  return false;
+}
+
 // The wait half of a 0x8n whose byte went out as the write before it: same offset, same byte.
 bool VgmWalker::DacWait(Command& cmd) {
   dacWaitPending_ = false;
+  limit_ = running_ ? endBound_ : 0;
   cmd = Command{};
   cmd.offset = static_cast<std::int32_t>(position_ - 1);
   cmd.command = raw_[0];
@@ -157,7 +167,7 @@ void VgmWalker::SkipDataBlock(Command& cmd, std::uint64_t& advance) {
   }
   if (skipped < size) {
     cmd.kind = CommandKind::Cut;
-    running_ = false;
+    Stop();
   }
   advance += skipped;
 }
@@ -187,6 +197,7 @@ void VgmWalker::Dac(Command& cmd) {
   cmd.countLength = 0;
   cmd.countHeld = 0;
   dacWaitPending_ = true;
+  limit_ = 0;
   dacWaitSamples_ = samples;
 }
 
@@ -227,7 +238,7 @@ void VgmWalker::Classify(Command& cmd) {
   // The plain waits never come here: Next reads them whole (NextWait).
   if (c == 0x66) {
     cmd.kind = CommandKind::End;
-    running_ = false;
+    Stop();
     return;
   }
   if ((c & 0xF0) == 0x80) return Dac(cmd);

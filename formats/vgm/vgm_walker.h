@@ -51,54 +51,44 @@ class VgmWalker final : public CommandSource {
 
   // The next command, or false when the walk is over. Inline: it runs once per command, and a
   // report's walk (a template over its source) takes the common write in whole.
-  bool Next(Command& cmd) override {
-    if (dacWaitPending_) return DacWait(cmd);
-    if (!running_ || position_ >= endBound_) return false;
+  [[gnu::always_inline]] bool Next(Command& cmd) override {
+    // One test for the stop, the end of the data and a pending DAC wait: each of them lowers `limit_`.
+    if (position_ >= limit_) return NextAtLimit(cmd);
     const int h = in_.Next();
     if (h < 0) {
-      running_ = false;
+      Stop();
       return false;
     }
     // The other fields are read only with these set.
     info_.other = VgmOther::None;
     info_.dacWait = false;
-    const WriteTarget& target = targets_[static_cast<std::size_t>(h)];
-    if (target.wait != 0) return NextWait(cmd, h, target.wait);
     raw_[0] = static_cast<std::uint8_t>(h);
-    if (target.fast) {
-      // Most commands: a write to a decoded chip whose device the first byte names. Every field is set
-      // here, so the command is not cleared first.
-      const int a = in_.Next();
-      const int b = target.single || a < 0 ? a : in_.Next();
-      if (b >= 0) {
-        const auto length = static_cast<std::uint8_t>(target.single ? 2 : 3);
-        raw_[1] = static_cast<std::uint8_t>(a);
-        raw_[2] = static_cast<std::uint8_t>(b);
-        rawLength_ = length;
-        cmd.offset = static_cast<std::int32_t>(position_);
-        cmd.command = static_cast<std::uint8_t>(h);
-        cmd.kind = CommandKind::Write;
-        cmd.device = target.device[target.second ? 1 : 0];
-        cmd.port = target.port;
-        cmd.reg = target.single ? target.reg : static_cast<std::uint8_t>(a);
-        cmd.value = static_cast<std::uint8_t>(b);
-        cmd.ticks = 0;
-        cmd.tickCount = static_cast<std::int32_t>(samples_);
-        cmd.elapsed = cmd.tickCount;
-        cmd.countBytes = nullptr;
-        cmd.countLength = 0;
-        cmd.countHeld = 0;
-        cmd.writeLength = length;
-        cmd.hasDevice = true;
-        cmd.atLoop = position_ == loopOffset_;  // the data never start at 0, where no loop points
-        position_ += length;
-        return true;
-      }
-      // The file ends inside the write: what it holds of it, as the other commands cut show it.
-      rawLength_ = 1;
-      if (a >= 0) raw_[rawLength_++] = static_cast<std::uint8_t>(a);
+    const WriteTarget& target = targets_[static_cast<std::size_t>(h)];
+    switch (target.route) {
+      case Route::Write2:
+        // Most commands: a write to a decoded chip whose device the first byte names, register and
+        // value. Every field is set here, so the command is not cleared first.
+        if (const int a = in_.Next(); a >= 0) {
+          if (const int b = in_.Next(); b >= 0) return Write(cmd, target, static_cast<std::uint8_t>(a), b, 3);
+          raw_[1] = static_cast<std::uint8_t>(a);
+          rawLength_ = 2;
+        } else {
+          rawLength_ = 1;
+        }
+        // The file ends inside the write: what it holds of it, as the other commands cut show it.
+        return NextOther(cmd, true);
+      case Route::Write1:
+        if (const int b = in_.Next(); b >= 0) return Write(cmd, target, target.reg, b, 2);
+        rawLength_ = 1;
+        return NextOther(cmd, true);
+      case Route::Wait3:
+        return NextWait(cmd, h, 3);
+      case Route::Wait1:
+        return NextWait(cmd, h, 1);
+      case Route::Other:
+        break;
     }
-    return NextOther(cmd, target.fast);
+    return NextOther(cmd, false);
   }
 
   // Operand bytes are all held (a command is at most 12 bytes): nothing to read again.
@@ -113,6 +103,14 @@ class VgmWalker final : public CommandSource {
   std::uint64_t DataBankSize() const { return bank_ ? bank_->Size() : 0; }
 
  private:
+  // How Next reads a command by its first byte.
+  enum class Route : std::uint8_t {
+    Other,   // NextOther
+    Write2,  // a decoded write the command alone places (`device`): register and value
+    Write1,  // the same with the value alone (the register is `reg`)
+    Wait3,   // 0x61 nn nn
+    Wait1,   // 0x62, 0x63, 0x7n
+  };
   struct WriteTarget {
     std::int16_t kind = -1;  // index into VgmChipKinds(); -1: not a chip write
     std::uint8_t port = 0;
@@ -122,13 +120,37 @@ class VgmWalker final : public CommandSource {
     std::uint8_t reg = 0;           // the register byte of single-operand writes
     bool decoded = false;           // a chip Tavrin decodes
     std::array<std::int16_t, 2> device{-1, -1};  // of the first and the second chip; -1 without a clock
-    bool fast = false;  // decoded, and the command alone names the device
-    std::uint8_t wait = 0;  // a plain wait of this many bytes (0x61: 3; 0x62, 0x63, 0x7n: 1); 0 for none
+    Route route = Route::Other;
+    std::int16_t routeDevice = -1;  // Write2, Write1: the device written
   };
+
+  // A whole write of Route Write2 or Write1, `length` bytes.
+  [[gnu::always_inline]] bool Write(Command& cmd, const WriteTarget& target, std::uint8_t reg, int value, std::uint8_t length) {
+    raw_[1] = length == 3 ? reg : static_cast<std::uint8_t>(value);
+    raw_[2] = static_cast<std::uint8_t>(value);
+    rawLength_ = length;
+    cmd.offset = static_cast<std::int32_t>(position_);
+    cmd.command = raw_[0];
+    cmd.kind = CommandKind::Write;
+    cmd.device = target.routeDevice;
+    cmd.port = target.port;
+    cmd.reg = reg;
+    cmd.value = static_cast<std::uint8_t>(value);
+    cmd.ticks = 0;
+    cmd.tickCount = static_cast<std::int32_t>(samples_);
+    cmd.elapsed = cmd.tickCount;
+    cmd.countBytes = nullptr;
+    cmd.countLength = 0;
+    cmd.countHeld = 0;
+    cmd.writeLength = length;
+    cmd.hasDevice = true;
+    cmd.atLoop = position_ == loopOffset_;  // the data never start at 0, where no loop points
+    position_ += length;
+    return true;
+  }
 
   // A plain wait, whole; a 0x61 the file ends inside goes on as a cut command.
   bool NextWait(Command& cmd, int h, std::uint8_t length) {
-    raw_[0] = static_cast<std::uint8_t>(h);
     std::uint32_t samples = 0;
     if (length == 3) {
       const int a = in_.Next();
@@ -162,6 +184,13 @@ class VgmWalker final : public CommandSource {
   }
 
   [[gnu::noinline]] bool NextOther(Command& cmd, bool bytesRead);
+  // Next at `limit_`: the wait half of a 0x8n, or the end of the walk.
+  [[gnu::noinline]] bool NextAtLimit(Command& cmd);
+  // The walk is over: nothing after this place can be read or placed.
+  void Stop() {
+    running_ = false;
+    limit_ = 0;
+  }
   void Classify(Command& cmd);
   void Dac(Command& cmd);
   [[gnu::noinline]] bool DacWait(Command& cmd);
@@ -171,6 +200,7 @@ class VgmWalker final : public CommandSource {
   std::array<WriteTarget, 256> targets_{};
   std::uint32_t loopOffset_;
   std::uint32_t endBound_;
+  std::uint32_t limit_ = 0;  // endBound_ while the walk runs and no DAC wait is pending; 0 otherwise
   bool boundIsTag_ = false;
   std::uint32_t position_;
   std::uint32_t samples_ = 0;
