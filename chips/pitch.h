@@ -142,4 +142,17 @@ class PitchTexts {
   std::uint32_t skip_ = 0;        // texts left to work out without the table
 };
 
+// Makes the note texts a sink left to its target (one Pitch a piece), with the texts met before kept.
+class PitchTextMaker final : public PieceMaker {
+ public:
+  void Make(ReportSink& out, const DeferredPiece& piece) override {
+    Pitch pitch;
+    std::memcpy(&pitch, piece.value.data(), sizeof pitch);
+    texts_.Write(out, pitch);
+  }
+
+ private:
+  PitchTexts texts_;
+};
+
 }  // namespace tavrin

@@ -6,8 +6,36 @@
 
 namespace tavrin {
 
+bool ReportTarget::TakeBlockWithPieces(std::unique_ptr<char[]>& block, std::size_t /*room*/, std::size_t size,
+                                       std::vector<DeferredPiece>& pieces, const std::shared_ptr<PieceMaker>& maker) {
+  ReportSink whole(*this);
+  WriteWithPieces(whole, block.get(), size, pieces, *maker);
+  pieces.clear();
+  return whole.Flush();
+}
+
+void WriteWithPieces(ReportSink& out, const char* block, std::size_t size, const std::vector<DeferredPiece>& pieces,
+                     PieceMaker& maker) {
+  std::size_t from = 0;
+  for (const DeferredPiece& piece : pieces) {
+    out.Append(std::string_view(block + from, piece.at - from));
+    maker.Make(out, piece);
+    from = piece.at;
+  }
+  out.Append(std::string_view(block + from, size - from));
+}
+
 ReportSink::ReportSink(ReportTarget& target, std::size_t blockSize)
-    : target_(target), buffer_(new char[blockSize]), cursor_(buffer_.get()), end_(buffer_.get() + blockSize) {}
+    : target_(target),
+      buffer_(new char[blockSize]),
+      cursor_(buffer_.get()),
+      end_(buffer_.get() + blockSize),
+      defers_(target.TakesPieces()) {}
+
+void ReportSink::DeferTo(std::shared_ptr<PieceMaker> maker) {
+  if (!pieces_.empty()) Flush();
+  maker_ = std::move(maker);
+}
 
 void ReportSink::MakeRoom(std::size_t bound) {
   Flush();
@@ -27,13 +55,16 @@ void ReportSink::Append(std::string_view text) {
 
 bool ReportSink::Flush() {
   const std::size_t used = Used();
-  if (used > 0) {
+  if (used > 0 || !pieces_.empty()) {
     const auto room = static_cast<std::size_t>(end_ - buffer_.get());
     if (!failed_) {
       // A block grown past the usual room cannot be swapped for a usual one; it is copied.
-      const bool ok = room == kBlockSize ? target_.TakeBlock(buffer_, used) : target_.Write(buffer_.get(), used);
+      const bool ok = !pieces_.empty() ? target_.TakeBlockWithPieces(buffer_, room, used, pieces_, maker_)
+                      : room == kBlockSize ? target_.TakeBlock(buffer_, used)
+                                           : target_.Write(buffer_.get(), used);
       if (!ok) failed_ = true;
     }
+    pieces_.clear();
     flushedBytes_ += used;
     cursor_ = buffer_.get();
     end_ = cursor_ + room;

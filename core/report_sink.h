@@ -12,6 +12,7 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace tavrin {
 
@@ -19,6 +20,23 @@ namespace tavrin {
 // write(2) made 128 KiB blocks a fifth slower to write, and blocks this size still pass between the
 // formatter and a writer thread without waiting.
 inline constexpr std::size_t kReportBlockSize = 512 * 1024;
+
+class ReportSink;
+
+// A piece of a report whose text a sink leaves to be made when its block is passed on: where in the
+// block it goes, and the value it is made from (a trivially copyable value, copied in whole).
+struct DeferredPiece {
+  static constexpr std::size_t kRoom = 40;
+  std::size_t at = 0;  // bytes of the block before it
+  alignas(8) std::array<unsigned char, kRoom> value{};
+};
+
+// Makes the text of deferred pieces. A maker is used by one thread at a time: the one passing blocks on.
+class PieceMaker {
+ public:
+  virtual ~PieceMaker() = default;
+  virtual void Make(ReportSink& out, const DeferredPiece& piece) = 0;
+};
 
 // Where finished blocks of report text go: a file, a pipe, a string in memory.
 class ReportTarget {
@@ -30,7 +48,19 @@ class ReportTarget {
   // writes later (on a thread) keeps the block itself and leaves an empty one of the same room in its
   // place, which saves copying it; the others write it and leave it.
   virtual bool TakeBlock(std::unique_ptr<char[]>& block, std::size_t size) { return Write(block.get(), size); }
+
+  // Whether this target makes deferred pieces itself (on a thread of its own): only then does a sink
+  // leave any to it.
+  virtual bool TakesPieces() const { return false; }
+  // A sink's block (of `room` bytes, `size` used) with the pieces it left, in order, and their maker.
+  // Takes what it keeps: a target that writes later leaves an empty block and an empty list in place.
+  virtual bool TakeBlockWithPieces(std::unique_ptr<char[]>& block, std::size_t room, std::size_t size,
+                                   std::vector<DeferredPiece>& pieces, const std::shared_ptr<PieceMaker>& maker);
 };
+
+// Writes the `size` bytes of `block` to `out` with the text of each piece made at its place.
+void WriteWithPieces(ReportSink& out, const char* block, std::size_t size, const std::vector<DeferredPiece>& pieces,
+                     PieceMaker& maker);
 
 // Collects the report in memory (tests, fuzzing, benchmarks).
 class StringTarget final : public ReportTarget {
@@ -237,9 +267,24 @@ class ReportSink {
   const char* Hold(std::size_t bound) { return Reserve(bound); }
   std::string_view Since(const char* mark) const { return {mark, static_cast<std::size_t>(cursor_ - mark)}; }
 
+  // Pieces left to the target (TakesPieces): their text is made, by `maker`, when the block is passed
+  // on, on the target's thread; what is written stays the same bytes. The one maker of the pieces
+  // still in the block; a new one hands those on first.
+  bool CanDefer() const { return defers_; }
+  bool DefersTo(const PieceMaker* maker) const { return maker_.get() == maker; }
+  void DeferTo(std::shared_ptr<PieceMaker> maker);
+  template <typename T>
+  void Defer(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T> && sizeof(T) <= DeferredPiece::kRoom);
+    DeferredPiece& piece = pieces_.emplace_back();
+    piece.at = Used();
+    std::memcpy(piece.value.data(), &value, sizeof(T));
+  }
+
   // Hands everything buffered to the target; false once any write has failed.
   bool Flush();
   bool Failed() const { return failed_; }
+  // The bytes passed on or buffered so far, deferred pieces not counted.
   std::uint64_t BytesWritten() const { return flushedBytes_ + Used(); }
 
  private:
@@ -431,6 +476,9 @@ class ReportSink {
   char* end_ = nullptr;
   std::uint64_t flushedBytes_ = 0;
   bool failed_ = false;
+  const bool defers_;
+  std::vector<DeferredPiece> pieces_;  // in the block now, in order
+  std::shared_ptr<PieceMaker> maker_;
 };
 
 // One of two fixed texts, as a bit of the value decides.

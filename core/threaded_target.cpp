@@ -8,13 +8,20 @@ namespace tavrin {
 
 ThreadedTarget::~ThreadedTarget() { Finish(); }
 
+bool ThreadedTarget::Pass(const Job& job) {
+  if (job.maker == nullptr) return inner_.Write(job.data, job.size);
+  if (!whole_) whole_ = std::make_unique<ReportSink>(inner_);
+  WriteWithPieces(*whole_, job.data, job.size, *job.pieces, *job.maker);
+  return whole_->Flush();
+}
+
 // Writes on the caller's thread once the writer has nothing left; the order stays that of the calls.
-bool ThreadedTarget::WriteHere(const char* data, std::size_t size) {
+bool ThreadedTarget::WriteHere(const Job& job) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return (queued_ == nullptr && !writing_) || failed_; });
   if (failed_ || closing_) return false;
   lock.unlock();
-  const bool ok = inner_.Write(data, size);
+  const bool ok = Pass(job);
   lock.lock();
   if (!ok) failed_ = true;
   return ok;
@@ -22,13 +29,34 @@ bool ThreadedTarget::WriteHere(const char* data, std::size_t size) {
 
 bool ThreadedTarget::Write(const char* data, std::size_t size) {
   started_ = true;
-  return WriteHere(data, size);
+  return WriteHere(Job{data, size, nullptr, nullptr});
 }
 
 bool ThreadedTarget::TakeBlock(std::unique_ptr<char[]>& block, std::size_t size) {
+  return Queue(block, size, nullptr, nullptr);
+}
+
+bool ThreadedTarget::TakeBlockWithPieces(std::unique_ptr<char[]>& block, std::size_t room, std::size_t size,
+                                         std::vector<DeferredPiece>& pieces,
+                                         const std::shared_ptr<PieceMaker>& maker) {
+  if (room != kReportBlockSize) {
+    // A block grown past the usual room stays with the sink: it is written here.
+    started_ = true;
+    const bool ok = WriteHere(Job{block.get(), size, &pieces, maker.get()});
+    pieces.clear();
+    return ok;
+  }
+  return Queue(block, size, &pieces, &maker);
+}
+
+bool ThreadedTarget::Queue(std::unique_ptr<char[]>& block, std::size_t size, std::vector<DeferredPiece>* pieces,
+                           const std::shared_ptr<PieceMaker>* maker) {
+  const Job here{block.get(), size, pieces, maker != nullptr ? maker->get() : nullptr};
   if (!started_ || direct_) {
     started_ = true;
-    return WriteHere(block.get(), size);
+    const bool ok = WriteHere(here);
+    if (pieces != nullptr) pieces->clear();
+    return ok;
   }
   std::unique_lock<std::mutex> lock(mutex_);
   if (failed_ || closing_) return false;
@@ -39,7 +67,9 @@ bool ThreadedTarget::TakeBlock(std::unique_ptr<char[]>& block, std::size_t size)
       // No thread to be had (a process limit): every block is written here, as without this target.
       direct_ = true;
       lock.unlock();
-      return WriteHere(block.get(), size);
+      const bool ok = WriteHere(here);
+      if (pieces != nullptr) pieces->clear();
+      return ok;
     }
   }
   changed_.wait(lock, [this] { return queued_ == nullptr || failed_; });
@@ -47,6 +77,12 @@ bool ThreadedTarget::TakeBlock(std::unique_ptr<char[]>& block, std::size_t size)
   queued_ = std::move(block);
   queuedSize_ = size;
   block = free_ != nullptr ? std::move(free_) : std::make_unique_for_overwrite<char[]>(kReportBlockSize);
+  if (pieces != nullptr) {
+    std::swap(queuedPieces_, *pieces);
+    std::swap(freePieces_, *pieces);
+    pieces->clear();
+    queuedMaker_ = *maker;
+  }
   changed_.notify_all();
   return true;
 }
@@ -58,15 +94,21 @@ void ThreadedTarget::WriteQueued() {
     if (queued_ == nullptr) return;  // closing, nothing left
     // The sink fills another block while this one is written.
     std::unique_ptr<char[]> block = std::move(queued_);
+    std::vector<DeferredPiece> pieces = std::move(queuedPieces_);
+    queuedPieces_.clear();
+    const std::shared_ptr<PieceMaker> maker = std::move(queuedMaker_);
+    queuedMaker_.reset();
     const std::size_t size = queuedSize_;
     const bool skip = failed_;
     writing_ = true;
     changed_.notify_all();
     lock.unlock();
-    const bool ok = skip || inner_.Write(block.get(), size);
+    const bool ok = skip || Pass(Job{block.get(), size, &pieces, maker.get()});
     lock.lock();
     writing_ = false;
     free_ = std::move(block);
+    pieces.clear();
+    freePieces_ = std::move(pieces);
     if (!ok) failed_ = true;
     changed_.notify_all();
   }

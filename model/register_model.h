@@ -72,11 +72,19 @@ class RegisterModel {
 };
 
 // The text --notes appends after a write that set a pitch: " => C4-1c 261.52Hz"; nothing otherwise.
-// `texts` keeps the texts of one conversion.
+// `texts` keeps the texts of one conversion. A sink that can leave the text to its target's thread
+// gets the pitch instead, and `maker` (made on first use) makes the text there.
 inline void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect,
-                      PitchTexts& texts) {
+                      PitchTexts& texts, std::shared_ptr<PitchTextMaker>* maker = nullptr) {
   if (effect.pitchSlot < 0) return;
-  texts.Write(out, model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)]);
+  const Pitch& pitch = model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)];
+  if (maker != nullptr && out.CanDefer()) {
+    if (!*maker) *maker = std::make_shared<PitchTextMaker>();
+    if (!out.DefersTo(maker->get())) out.DeferTo(*maker);
+    out.Defer(pitch);
+    return;
+  }
+  texts.Write(out, pitch);
 }
 
 // The annotators of one conversion, one per family, made with zero shadow state on first use.

@@ -67,13 +67,14 @@ class WalkContext {
 
   // Out of line: a note follows one write in seven or so, and the walks that show none stay smaller.
   [[gnu::noinline]] void AppendNote(ReportSink& out, int device, const WriteEffect& effect) {
-    WriteNote(out, *model, device, effect, noteTexts_);
+    WriteNote(out, *model, device, effect, noteTexts_, &noteMaker_);
   }
 
   std::array<std::string_view, kDeviceIndexCount> names_{};
   std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
   AnnotatorSet annotatorSet_;
   PitchTexts noteTexts_;  // --notes
+  std::shared_ptr<PitchTextMaker> noteMaker_;  // --notes into a sink that leaves them to its target
   DiscardTarget discardTarget_;
   ReportSink discard_{discardTarget_, 256};  // one hidden write's annotation at a time
 };

@@ -559,6 +559,13 @@ TEST_F(HostileFileTest, FilesOnDiskGiveTheSameReports) {
   longer.Device(4, 7987200, 3);
   for (int i = 0; i < 30000; ++i) longer.Write(0, 0, 0x28, static_cast<std::uint8_t>(i & 0xF3)).Wait(1);
   cases.push_back({"longer than a block", longer.End().Tag("[S98]title=far away\n").Build(), ""});
+  // Notes over many of the report's blocks: their texts are made on the writer's thread.
+  S98Builder notes;
+  notes.Device(4, 7987200, 3);
+  for (int i = 0; i < 40000; ++i) {
+    notes.Write(0, 0, 0xA4, static_cast<std::uint8_t>((i >> 8) & 0x3F)).Write(0, 0, 0xA0, static_cast<std::uint8_t>(i));
+  }
+  cases.push_back({"notes over many blocks", notes.End().Build(), ""});
   const fs::path input = dir_ / "hostile.s98";
   int index = 0;
   for (const HostileCase& c : cases) {
