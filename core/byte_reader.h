@@ -38,6 +38,15 @@ class ByteReader {
     return *cur_++;
   }
 
+  // The next two bytes where the block read so far holds both (one test for a register write's
+  // operands); null otherwise, and nothing is taken: Next reads them then.
+  const std::uint8_t* TakePair() {
+    if (end_ - cur_ < 2) return nullptr;
+    const std::uint8_t* pair = cur_;
+    cur_ += 2;
+    return pair;
+  }
+
   // Copies up to `size` bytes; fewer only at the end of the input.
   std::size_t Read(std::uint8_t* dest, std::size_t size);
 

@@ -16,17 +16,17 @@ class TextWriter {
   TextWriter(ReportSink& out, CommandSource& source, WalkContext& ctx)
       : out_(out), source_(source), ctx_(ctx), clock_(ctx.head.rate.denominator) {}
 
-  // One Print per line where the kind allows it: each Print costs a check for room besides its text.
+  // Few Prints per line: each costs a check for room besides its text. A write's device tag is copied
+  // whole (WalkContext::PrintTag).
   [[gnu::always_inline]] void Line(const Command& cmd, const WriteEffect& effect, std::uint64_t /*ticksBefore*/) {
     switch (cmd.kind) {
       case CommandKind::Write:
+        out_.Print<"%08x : %02x %02x %02x">(cmd.offset, cmd.command, cmd.reg, cmd.value);
         if (!ctx_.plan.annotate && !cmd.atLoop) {
-          out_.Print<"%08x : %02x %02x %02x\t[ #%02d %s ] \r\n">(cmd.offset, cmd.command, cmd.reg, cmd.value,
-                                                                 cmd.device, ctx_.Name(cmd.device));
+          ctx_.PrintTag(out_, cmd.device, true);
           return;
         }
-        out_.Print<"%08x : %02x %02x %02x\t[ #%02d %s ] ">(cmd.offset, cmd.command, cmd.reg, cmd.value, cmd.device,
-                                                         ctx_.Name(cmd.device));
+        ctx_.PrintTag(out_, cmd.device, false);
         if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
         break;
       case CommandKind::Wait:

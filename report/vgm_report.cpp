@@ -20,8 +20,8 @@ class VgmTextWriter {
     const auto raw = walker_.Raw();
     if (cmd.kind == CommandKind::Write && raw.size() == 3) {
       // The common line in one go: a two-operand chip write.
-      out_.Print<"%08x : %02x %02x %02x \t[ #%02d %s ] ">(cmd.offset, raw[0], raw[1], raw[2], cmd.device,
-                                                        ctx_.Name(cmd.device));
+      out_.Print<"%08x : %02x %02x %02x ">(cmd.offset, raw[0], raw[1], raw[2]);
+      ctx_.PrintTag(out_, cmd.device, false);
       if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
       if (cmd.atLoop) out_.Print<" *** LOOP POINT ***">();
       out_.Print<"\r\n">();

@@ -1,6 +1,9 @@
 // Setting up one walk: device names, annotators, the register model and the statistics the plan asks for.
 #include "report/walk.h"
 
+#include <algorithm>
+#include <string>
+
 #include "chips/dispatch.h"
 
 namespace tavrin {
@@ -16,6 +19,14 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
     if (!plan.annotate) continue;
     annotators_[i] = annotatorSet_.For(FamilyOf(info->type));
     if (annotators_[i] != nullptr) annotators_[i]->SetDevice(d, *info);
+  }
+  for (int d = 0; d < kDeviceIndexCount; ++d) {
+    const auto i = static_cast<std::size_t>(d);
+    const std::string text =
+        "\t[ #" + std::string(d < 10 ? "0" : "") + std::to_string(d) + " " + std::string(names_[i]) + " ] \r\n";
+    // Every device name is far shorter than the room: nothing is cut.
+    tags_[i].size = static_cast<std::uint8_t>(std::min(text.size(), sizeof tags_[i].text));
+    std::memcpy(tags_[i].text, text.data(), tags_[i].size);
   }
   if (plan.model) model = std::make_unique<RegisterModel>(devices);
   sections = MakeSections(plan, head, devices, model.get());

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -47,6 +48,17 @@ class WalkContext {
 
   std::string_view Name(int device) const { return names_[static_cast<std::size_t>(device)]; }
 
+  // "\t[ #00 OPNA(YM2608) ] " after a write's bytes, and with `lineEnd` "\r\n" too: made once per
+  // device, so each line copies it whole (one fixed-size copy) rather than formatting the number and
+  // the name again.
+  void PrintTag(ReportSink& out, int device, bool lineEnd) const {
+    const DeviceTag& tag = tags_[static_cast<std::size_t>(device)];
+    out.AppendWith(sizeof tag.text, [&tag, lineEnd](char* to) {
+      std::memcpy(to, tag.text, sizeof tag.text);
+      return to + tag.size - (lineEnd ? 0 : 2);
+    });
+  }
+
   const StreamHead head;
   const WalkPlan plan;
   std::unique_ptr<RegisterModel> model;
@@ -71,6 +83,11 @@ class WalkContext {
   }
 
   std::array<std::string_view, kDeviceIndexCount> names_{};
+  struct DeviceTag {
+    char text[31];  // the longest: "\t[ #126 PSG(AY-3-8910) ] \r\n", 26 characters
+    std::uint8_t size;
+  };
+  std::array<DeviceTag, kDeviceIndexCount> tags_{};
   std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
   AnnotatorSet annotatorSet_;
   PitchTexts noteTexts_;  // --notes

@@ -43,8 +43,15 @@ class DumpWalker final : public CommandSource {
       cmd.device = h >> 1;
       cmd.port = h & 1;
       cmd.hasDevice = true;
-      const int reg = in_.Next();
-      const int value = reg < 0 ? -1 : in_.Next();
+      int reg = 0;
+      int value = 0;
+      if (const std::uint8_t* pair = in_.TakePair()) {
+        reg = pair[0];
+        value = pair[1];
+      } else {
+        reg = in_.Next();
+        value = reg < 0 ? -1 : in_.Next();
+      }
       if (value < 0) {
         cmd.kind = CommandKind::Cut;
         running_ = false;

@@ -68,6 +68,7 @@ class VgmWalker final : public CommandSource {
       case Route::Write2:
         // Most commands: a write to a decoded chip whose device the first byte names, register and
         // value. Every field is set here, so the command is not cleared first.
+        if (const std::uint8_t* pair = in_.TakePair()) return Write(cmd, target, pair[0], pair[1], 3);
         if (const int a = in_.Next(); a >= 0) {
           if (const int b = in_.Next(); b >= 0) return Write(cmd, target, static_cast<std::uint8_t>(a), b, 3);
           raw_[1] = static_cast<std::uint8_t>(a);
