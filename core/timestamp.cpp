@@ -1,6 +1,7 @@
 // Timestamp arithmetic: wrapping 32-bit products, truncating division, remainders signed as the dividend.
 #include "core/timestamp.h"
 
+#include <charconv>
 #include <limits>
 
 namespace tavrin {
@@ -37,11 +38,30 @@ void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denomin
 
 void RunningTimestamp::Carry() {
   fraction_ -= denominator_;
-  if (++seconds_ < 60) return;
-  seconds_ = 0;
-  if (++minutes_ < 60) return;
-  minutes_ = 0;
-  ++hours_;
+  if (++seconds_ == 60) {
+    seconds_ = 0;
+    if (++minutes_ == 60) {
+      minutes_ = 0;
+      ++hours_;
+    }
+  }
+  MakePrefix();
+}
+
+void RunningTimestamp::MakePrefix() {
+  // As %02d writes them: the fields are never negative.
+  char* to = prefix_;
+  const auto twoOrMore = [&to, this](std::int32_t value) {
+    if (value < 10) *to++ = '0';
+    to = std::to_chars(to, prefix_ + sizeof prefix_, value).ptr;
+  };
+  twoOrMore(hours_);
+  *to++ = ':';
+  twoOrMore(minutes_);
+  *to++ = ':';
+  twoOrMore(seconds_);
+  *to++ = '.';
+  prefixSize_ = static_cast<std::uint8_t>(to - prefix_);
 }
 
 void RunningTimestamp::Split(std::int32_t elapsed) {
@@ -50,6 +70,7 @@ void RunningTimestamp::Split(std::int32_t elapsed) {
   minutes_ = elapsed % (perMinute * 60) / perMinute;
   seconds_ = elapsed % perMinute / denominator_;
   fraction_ = elapsed % denominator_;
+  MakePrefix();
 }
 
 void FormatTickTime(ReportSink& out, std::uint64_t ticks, const TickRate& rate) {

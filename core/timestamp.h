@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "core/command.h"
 #include "core/report_sink.h"
@@ -25,7 +26,7 @@ void FormatTimestamp(ReportSink& out, std::int32_t elapsed, std::int32_t denomin
 // divided out as FormatTimestamp does.
 class RunningTimestamp {
  public:
-  explicit RunningTimestamp(std::int32_t denominator) : denominator_(denominator) {}
+  explicit RunningTimestamp(std::int32_t denominator) : denominator_(denominator) { MakePrefix(); }
 
   void Format(ReportSink& out, std::int32_t elapsed) {
     if (!Usable() || elapsed < last_) {
@@ -40,7 +41,11 @@ class RunningTimestamp {
       Split(elapsed);
     }
     last_ = elapsed;
-    out.Print<"%02d:%02d:%02d.%03d">(hours_, minutes_, seconds_, fraction_);
+    out.AppendWith(sizeof prefix_, [this](char* to) {
+      std::memcpy(to, prefix_, sizeof prefix_);
+      return to + prefixSize_;
+    });
+    out.Print<"%03d">(fraction_);
   }
 
  private:
@@ -48,6 +53,9 @@ class RunningTimestamp {
   bool Usable() const { return denominator_ > 0 && denominator_ <= 0x7FFFFFFF / 3600; }
   void Carry();
   void Split(std::int32_t elapsed);
+  // "hh:mm:ss." of the fields, kept as text: it changes once a second of the music, the fraction on
+  // every line.
+  void MakePrefix();
 
   std::int32_t denominator_;
   std::int32_t last_ = 0;  // never negative; the fields below are its parts
@@ -55,6 +63,9 @@ class RunningTimestamp {
   std::int32_t minutes_ = 0;
   std::int32_t seconds_ = 0;
   std::int32_t fraction_ = 0;
+  // At most "596523:59:59." (an hour of a denominator of 1 fits 32 bits 596 523 times).
+  char prefix_[16] = {};
+  std::uint8_t prefixSize_ = 0;
 };
 
 // The time after `ticks` ticks of `rate`, as the log's dump lines show times.
