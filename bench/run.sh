@@ -9,7 +9,7 @@
 #   BENCH_HOSTILE_MIB=64  BENCH_FIGURES=build/bench/figures.csv  BENCH_BUILD_DIR=build-bench
 #   BENCH_REALTIME=1 (as root): the timed commands run at real-time priority, so other work on a shared
 #   machine does not take turns with them (the kernel still keeps 5 % of each second for others).
-#   BENCH_BEST_OF=1: within a round, each measure runs this many times back to back and counts its
+#   BENCH_BEST_OF=1: within a round, the measures take turns this many times and each counts its
 #   fastest run. On a machine whose neighbours stall it now and then (a conversion of 40 ms taking
 #   200), 3 keeps those stalls out of the ratios, at three times the running time.
 set -euo pipefail
@@ -78,23 +78,26 @@ m_vgz() { tavrin -v -o "$data/vgz.out" "$vgz"; }
 # Decompression alone, into a file as the conversion's report goes into one.
 m_zcat() { "${RT[@]}" sh -c 'exec zcat "$1" >"$2"' zcat "$vgz" "$data/zcat.out"; }
 
-# times[NAME]: the run times of NAME in nanoseconds, one per round (the fastest of BEST_OF), in round
-# order.
+# times[NAME]: the run times of NAME in nanoseconds, one per round (the fastest of its BEST_OF), in
+# round order.
 declare -A times
 measure_rounds() {
-  local name t0 t best
+  local name t0 t
+  local -A best
   for _ in $(seq "$RUNS"); do
-    for name in "$@"; do
-      best=
-      for _ in $(seq "$BEST_OF"); do
+    best=()
+    # The measures take turns, BEST_OF times: a stall of the machine that outlasts one run then spoils
+    # one run of several measures, not every run of one.
+    for _ in $(seq "$BEST_OF"); do
+      for name in "$@"; do
         rm -f "$data/$name.out"
         t0=$(now)
         "m_$name" >/dev/null 2>&1
         t=$(( $(now) - t0 ))
-        if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+        if [ -z "${best[$name]:-}" ] || [ "$t" -lt "${best[$name]}" ]; then best[$name]=$t; fi
       done
-      times[$name]+="$best "
     done
+    for name in "$@"; do times[$name]+="${best[$name]} "; done
   done
   for name in "$@"; do rm -f "$data/$name.out"; done
 }
