@@ -32,9 +32,9 @@ ReportSink::ReportSink(ReportTarget& target, std::size_t blockSize)
       end_(buffer_.get() + blockSize),
       defers_(target.TakesPieces()) {}
 
-void ReportSink::DeferTo(std::shared_ptr<PieceMaker> maker) {
+void ReportSink::DeferTo(const std::shared_ptr<PieceMaker>& maker) {
   if (!pieces_.empty()) Flush();
-  maker_ = std::move(maker);
+  maker_ = maker;
 }
 
 void ReportSink::MakeRoom(std::size_t bound) {

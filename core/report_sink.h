@@ -267,15 +267,14 @@ class ReportSink {
   const char* Hold(std::size_t bound) { return Reserve(bound); }
   std::string_view Since(const char* mark) const { return {mark, static_cast<std::size_t>(cursor_ - mark)}; }
 
-  // Pieces left to the target (TakesPieces): their text is made, by `maker`, when the block is passed
-  // on, on the target's thread; what is written stays the same bytes. The one maker of the pieces
-  // still in the block; a new one hands those on first.
+  // Pieces left to the target (only where CanDefer): their text is made, by `maker`, when the block is
+  // passed on, on the target's thread; what is written stays the same bytes. The pieces of a block
+  // share one maker: a piece of another hands those before it on first.
   bool CanDefer() const { return defers_; }
-  bool DefersTo(const PieceMaker* maker) const { return maker_.get() == maker; }
-  void DeferTo(std::shared_ptr<PieceMaker> maker);
   template <typename T>
-  void Defer(const T& value) {
+  void Defer(const std::shared_ptr<PieceMaker>& maker, const T& value) {
     static_assert(std::is_trivially_copyable_v<T> && sizeof(T) <= DeferredPiece::kRoom);
+    if (maker != maker_) DeferTo(maker);
     DeferredPiece& piece = pieces_.emplace_back();
     piece.at = Used();
     std::memcpy(piece.value.data(), &value, sizeof(T));
@@ -293,6 +292,7 @@ class ReportSink {
     return cursor_;
   }
   void MakeRoom(std::size_t bound);
+  void DeferTo(const std::shared_ptr<PieceMaker>& maker);
 
   template <FormatText F, std::size_t I>
   static char* CopyLiteral(char* out) {

@@ -33,31 +33,25 @@ bool ThreadedTarget::Write(const char* data, std::size_t size) {
 }
 
 bool ThreadedTarget::TakeBlock(std::unique_ptr<char[]>& block, std::size_t size) {
-  return Queue(block, size, nullptr, nullptr);
+  return Queue(block, kReportBlockSize, size, nullptr, nullptr);
 }
 
 bool ThreadedTarget::TakeBlockWithPieces(std::unique_ptr<char[]>& block, std::size_t room, std::size_t size,
                                          std::vector<DeferredPiece>& pieces,
                                          const std::shared_ptr<PieceMaker>& maker) {
-  if (room != kReportBlockSize) {
-    // A block grown past the usual room stays with the sink: it is written here.
-    started_ = true;
-    const bool ok = WriteHere(Job{block.get(), size, &pieces, maker.get()});
-    pieces.clear();
-    return ok;
-  }
-  return Queue(block, size, &pieces, &maker);
+  return Queue(block, room, size, &pieces, &maker);
 }
 
-bool ThreadedTarget::Queue(std::unique_ptr<char[]>& block, std::size_t size, std::vector<DeferredPiece>* pieces,
-                           const std::shared_ptr<PieceMaker>* maker) {
-  const Job here{block.get(), size, pieces, maker != nullptr ? maker->get() : nullptr};
-  if (!started_ || direct_) {
+bool ThreadedTarget::Queue(std::unique_ptr<char[]>& block, std::size_t room, std::size_t size,
+                           std::vector<DeferredPiece>* pieces, const std::shared_ptr<PieceMaker>* maker) {
+  const auto writeHere = [&] {
     started_ = true;
-    const bool ok = WriteHere(here);
+    const bool ok = WriteHere(Job{block.get(), size, pieces, maker != nullptr ? maker->get() : nullptr});
     if (pieces != nullptr) pieces->clear();
     return ok;
-  }
+  };
+  // A block grown past the usual room stays with the sink: it is written here, as is the first.
+  if (!started_ || direct_ || room != kReportBlockSize) return writeHere();
   std::unique_lock<std::mutex> lock(mutex_);
   if (failed_ || closing_) return false;
   if (!writer_.joinable()) {
@@ -67,9 +61,7 @@ bool ThreadedTarget::Queue(std::unique_ptr<char[]>& block, std::size_t size, std
       // No thread to be had (a process limit): every block is written here, as without this target.
       direct_ = true;
       lock.unlock();
-      const bool ok = WriteHere(here);
-      if (pieces != nullptr) pieces->clear();
-      return ok;
+      return writeHere();
     }
   }
   changed_.wait(lock, [this] { return queued_ == nullptr || failed_; });

@@ -46,7 +46,8 @@ class ThreadedTarget final : public ReportTarget {
     PieceMaker* maker;
   };
   bool WriteHere(const Job& job);
-  bool Queue(std::unique_ptr<char[]>& block, std::size_t size, std::vector<DeferredPiece>* pieces,
+  // Queues a block of `room` bytes for the writer, or writes it here (the first, a grown one, no thread).
+  bool Queue(std::unique_ptr<char[]>& block, std::size_t room, std::size_t size, std::vector<DeferredPiece>* pieces,
              const std::shared_ptr<PieceMaker>* maker);
   // Writes one block to inner_, its pieces made; on one thread at a time.
   bool Pass(const Job& job);

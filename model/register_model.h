@@ -75,13 +75,12 @@ class RegisterModel {
 // `texts` keeps the texts of one conversion. A sink that can leave the text to its target's thread
 // gets the pitch instead, and `maker` (made on first use) makes the text there.
 inline void WriteNote(ReportSink& out, const RegisterModel& model, int device, const WriteEffect& effect,
-                      PitchTexts& texts, std::shared_ptr<PitchTextMaker>* maker = nullptr) {
+                      PitchTexts& texts, std::shared_ptr<PieceMaker>* maker = nullptr) {
   if (effect.pitchSlot < 0) return;
   const Pitch& pitch = model.State(device).ChannelPitch[static_cast<std::size_t>(effect.pitchSlot)];
   if (maker != nullptr && out.CanDefer()) {
     if (!*maker) *maker = std::make_shared<PitchTextMaker>();
-    if (!out.DefersTo(maker->get())) out.DeferTo(*maker);
-    out.Defer(pitch);
+    out.Defer(*maker, pitch);
     return;
   }
   texts.Write(out, pitch);

@@ -62,7 +62,7 @@ class VgmTextWriter {
         }
         break;
       case CommandKind::Write:
-        out_.Print<"\t[ #%02d %s ] ">(cmd.device, ctx_.Name(cmd.device));
+        ctx_.PrintTag(out_, cmd.device, false);
         if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
         break;
       case CommandKind::Other:
@@ -101,7 +101,7 @@ class VgmTextWriter {
     const VgmCommandInfo& info = walker_.Info();
     if (!dacLineOpen_) out_.Print<"%08x : %02x \t">(cmd.offset, cmd.command);
     if (cmd.kind == CommandKind::Write) {
-      out_.Print<"\t[ #%02d %s ] ">(cmd.device, ctx_.Name(cmd.device));
+      ctx_.PrintTag(out_, cmd.device, false);
       if (ctx_.plan.annotate) ctx_.Annotate(out_, cmd, effect);
       dacLineOpen_ = true;
       dacLineAtLoop_ = cmd.atLoop;

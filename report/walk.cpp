@@ -2,7 +2,6 @@
 #include "report/walk.h"
 
 #include <algorithm>
-#include <string>
 
 #include "chips/dispatch.h"
 
@@ -20,13 +19,16 @@ WalkContext::WalkContext(const StreamHead& streamHead, const DeviceTable& device
     annotators_[i] = annotatorSet_.For(FamilyOf(info->type));
     if (annotators_[i] != nullptr) annotators_[i]->SetDevice(d, *info);
   }
+  StringTarget tagText;
   for (int d = 0; d < kDeviceIndexCount; ++d) {
     const auto i = static_cast<std::size_t>(d);
-    const std::string text =
-        "\t[ #" + std::string(d < 10 ? "0" : "") + std::to_string(d) + " " + std::string(names_[i]) + " ] \r\n";
+    ReportSink tag(tagText, 64);
+    tag.Print<"\t[ #%02d %s ] \r\n">(d, names_[i]);
+    tag.Flush();
     // Every device name is far shorter than the room: nothing is cut.
-    tags_[i].size = static_cast<std::uint8_t>(std::min(text.size(), sizeof tags_[i].text));
-    std::memcpy(tags_[i].text, text.data(), tags_[i].size);
+    tags_[i].size = static_cast<std::uint8_t>(std::min(tagText.text.size(), sizeof tags_[i].text));
+    std::memcpy(tags_[i].text, tagText.text.data(), tags_[i].size);
+    tagText.text.clear();
   }
   if (plan.model) model = std::make_unique<RegisterModel>(devices);
   sections = MakeSections(plan, head, devices, model.get());

@@ -91,7 +91,7 @@ class WalkContext {
   std::array<DetailDecoder*, kDeviceIndexCount> annotators_{};
   AnnotatorSet annotatorSet_;
   PitchTexts noteTexts_;  // --notes
-  std::shared_ptr<PitchTextMaker> noteMaker_;  // --notes into a sink that leaves them to its target
+  std::shared_ptr<PieceMaker> noteMaker_;  // --notes into a sink that leaves them to its target: a PitchTextMaker
   DiscardTarget discardTarget_;
   ReportSink discard_{discardTarget_, 256};  // one hidden write's annotation at a time
 };

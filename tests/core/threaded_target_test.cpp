@@ -44,13 +44,12 @@ class NumberMaker final : public PieceMaker {
 // makes the sink grow its block and hand it over by Write (a copy) from then on. Every `pieceEvery`th
 // line (0: none) ends in a piece, deferred where the sink can.
 void WriteLines(ReportSink& sink, int count, bool huge = false, int pieceEvery = 0) {
-  const auto maker = std::make_shared<NumberMaker>();
+  const std::shared_ptr<PieceMaker> maker = std::make_shared<NumberMaker>();
   for (int i = 0; i < count; ++i) {
     sink.Print<"%08x : line %d of the report">(i, i);
     if (pieceEvery != 0 && i % pieceEvery == 0) {
       if (sink.CanDefer()) {
-        if (!sink.DefersTo(maker.get())) sink.DeferTo(maker);
-        sink.Defer(i);
+        sink.Defer(maker, i);
       } else {
         sink.Print<" => piece %d">(i);
       }
